@@ -1,0 +1,52 @@
+// Builds the real services, loads the main window and runs the event loop.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSessionManager>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "frmmain.h"
+#include "quitsignals.h"
+#include "shell.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ravodor"));
+
+    std::unique_ptr<SystemClock> clock = makeSystemClock();
+    QtMessageBoxes dialogs;
+
+    Services services;
+    services.clock = clock.get();
+    services.dialogs = &dialogs;
+    services.endProcess = [](int exitCode) {
+        // The date is back and the settings are on disk: end at once, as
+        // the design asks, without unwinding windows that are still open.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    };
+    services.openAddress = [](QWidget* owner, const std::string& address) {
+        return OpenWithShell(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr, address);
+    };
+    services.exeBaseName = QFileInfo(QApplication::applicationFilePath()).completeBaseName().toStdString();
+    services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
+
+    frmMain window(services);
+
+    // A signal or the end of the desktop session closes the window like the
+    // close box does, so the real date comes back.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, &frmMain::closeQuietly);
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.closeQuietly(); });
+#endif
+
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

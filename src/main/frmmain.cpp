@@ -1,0 +1,282 @@
+#include "frmmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "registry.h"
+#include "settingskey.h"
+#include "twips.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Ravodor");
+const QString kNoPreset = QStringLiteral("lblHIDDENpreset");
+
+template <typename W>
+W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+void paint(QWidget* widget, const QColor& base, const QColor& text)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    widget->setPalette(palette);
+    QFont font = widget->font();
+    font.setBold(true);
+    widget->setFont(font);
+}
+
+}  // namespace
+
+frmMain::frmMain(Services& services, QWidget* parent) : QMainWindow(parent), services_(services)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kTitle);
+    createControls();
+    createMenus();
+    setTabOrder();
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+
+    setFixedSize(sizeHint());
+}
+
+void frmMain::createControls()
+{
+    // Dialog-sized text, as the layout's twips were drawn for.
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(twips(this, 3855), twips(this, 2355));
+    setCentralWidget(client);
+
+    Frame1 = named(new QGroupBox(client), "Frame1");
+    placeTwips(Frame1, 90, 0, 3660, 1860);
+
+    Label2 = named(new QLabel(QStringLiteral("Real date"), Frame1), "Label2");
+    placeTwips(Label2, 210, 300, 840, 225);
+    Label1 = named(new QLabel(QStringLiteral("Alter date"), Frame1), "Label1");
+    placeTwips(Label1, 210, 645, 840, 210);
+
+    Text1 = named(new QLineEdit(Frame1), "Text1");
+    placeTwips(Text1, 1035, 270, 1320, 285);
+    paint(Text1, QColor(255, 0, 0), QColor(255, 255, 255));
+    Text1->installEventFilter(this);
+
+    Text2 = named(new QLineEdit(Frame1), "Text2");
+    placeTwips(Text2, 1035, 615, 1320, 285);
+    paint(Text2, QColor(0, 192, 0), palette().color(QPalette::ButtonText));
+    Text2->setToolTip(QStringLiteral(" Enter a date here "));
+    connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
+
+    cmdSet = named(new QPushButton(QStringLiteral("&Set"), Frame1), "cmdSet");
+    placeTwips(cmdSet, 2430, 615, 1035, 315);
+    cmdSet->setToolTip(QStringLiteral(" Activate new date / Right click for 'Quickset' options "));
+    cmdSet->setDefault(true);
+    cmdSet->installEventFilter(this);
+    connect(cmdSet, &QPushButton::clicked, this, &frmMain::cmdSet_Click);
+
+    cmdReset = named(new QPushButton(QStringLiteral("&Reset to actual date"), Frame1), "cmdReset");
+    placeTwips(cmdReset, 210, 1020, 3255, 315);
+    connect(cmdReset, &QPushButton::clicked, this, &frmMain::cmdReset_Click);
+
+    cmdAbout = named(new QPushButton(QStringLiteral("A&bout"), Frame1), "cmdAbout");
+    placeTwips(cmdAbout, 210, 1380, 1035, 315);
+
+    cmdHide = named(new QPushButton(QStringLiteral("&Hide"), Frame1), "cmdHide");
+    placeTwips(cmdHide, 1320, 1380, 1035, 315);
+    connect(cmdHide, &QPushButton::clicked, this, &frmMain::cmdHide_Click);
+
+    cmdExit = named(new QPushButton(QStringLiteral("E&xit"), Frame1), "cmdExit");
+    placeTwips(cmdExit, 2430, 1380, 1035, 315);
+    cmdExit->setToolTip(QStringLiteral(" Right click for auto-quit "));
+    cmdExit->installEventFilter(this);
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+
+    // A focused button takes Enter itself; anywhere else Enter presses Set.
+    for (QPushButton* button : {cmdSet, cmdReset, cmdAbout, cmdHide, cmdExit})
+        button->setAutoDefault(true);
+
+    Check1 = named(new QCheckBox(QStringLiteral("Change date on startup"), client), "Check1");
+    placeTwips(Check1, 300, 1980, 3195, 225);
+    Check1->setToolTip(QStringLiteral(
+        " Let Ravodor automatically change the system date next time it starts"
+        " (it will use the last executed 'Alter date' setting) "));
+
+    // State holders below the client area, never shown.
+    lblHIDDENorgdate = named(new QLabel(QStringLiteral("lblHIDDENorgdate"), client), "lblHIDDENorgdate");
+    lblHIDDENtoday = named(new QLabel(QStringLiteral("lblHIDDENtoday"), client), "lblHIDDENtoday");
+    lblHIDDENpreset = named(new QLabel(kNoPreset, client), "lblHIDDENpreset");
+    int top = 2445;
+    for (QLabel* label : {lblHIDDENorgdate, lblHIDDENtoday, lblHIDDENpreset}) {
+        placeTwips(label, 300, top, 3195, 195);
+        label->setVisible(false);
+        top += top == 2445 ? 240 : 255;
+    }
+}
+
+void frmMain::createMenus()
+{
+    menuPreset = named(menuBar()->addMenu(QStringLiteral("&Preset")), "menuPreset");
+    menuPreset->menuAction()->setObjectName(QStringLiteral("menuPreset"));
+    // The list is read afresh each time the menu opens, before it shows.
+    connect(menuPreset, &QMenu::aboutToShow, this, &frmMain::menuPreset_Click);
+
+    menuPickaPreset = named(menuPreset->addAction(QStringLiteral("&Pick a preset")), "menuPickaPreset");
+    named(menuPreset->addSeparator(), "menuSeperator0");
+    menuRecent = named(menuPreset->addMenu(QStringLiteral("Recent Dates")), "menuRecent");
+    menuRecent->menuAction()->setObjectName(QStringLiteral("menuRecent"));
+
+    QAction* first = named(menuRecent->addAction(QStringLiteral("Empty")), "menuRecDocs");
+    first->setData(QStringLiteral("Empty"));
+    first->setEnabled(false);
+    connect(first, &QAction::triggered, this, [this] { menuRecDocs_Click(0); });
+    menuRecDocs.append(first);
+
+    createQuicksetMenu();
+    createAutoquitMenu();
+}
+
+void frmMain::setTabOrder()
+{
+    const QList<QWidget*> order{Label2, Label1, Text1, Text2, cmdSet, cmdReset, cmdAbout, cmdHide, cmdExit, Check1};
+    for (int i = 3; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::Form_Load()
+{
+    startEpoch_ = services_.clock->now();
+    startSteadyMs_ = services_.clock->steadyMs();
+    const DateText& dates = services_.dates;
+    startDate_ = dates.parse(dates.format(DateText::toQDate(services_.clock->localDate(startEpoch_))));
+    const QString startText = dates.format(startDate_);
+
+    Text1->setText(startText);
+    menuPreset_Click();
+    const QString newest = menuRecDocs[0]->data().toString();
+    Text2->setText(newest != QLatin1String("Empty") ? newest : startText);
+    lblHIDDENorgdate->setText(startText);
+    lblHIDDENtoday->setText(Text1->text());
+
+    HKEY key = nullptr;
+    CreateKey(HKEY_CURRENT_USER, settingsKey(), &key);
+    std::string stored;
+    GetKeyValue(key, "", "StartAltered", stored);
+    // A value that is not a 16-bit integer counts as off.
+    bool isNumber = false;
+    const qint16 option = fromStoreText(stored).trimmed().toShort(&isNumber);
+    Check1->setChecked(isNumber && option != 0);
+    RegCloseKey(key);
+
+    if (!Check1->isChecked()) {
+        cmdReset->setEnabled(false);
+        return;
+    }
+    cmdReset->setEnabled(true);
+    // An entry that is not a date has nothing to apply.
+    const QDate wanted = dates.parse(Text2->text());
+    if (wanted.isValid() && wanted != dates.parse(Text1->text()))
+        cmdSet_Click();
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    Form_Activate();
+}
+
+void frmMain::Form_Activate()
+{
+    focusDateBox();
+}
+
+void frmMain::focusDateBox()
+{
+    Text2->setFocus(Qt::OtherFocusReason);
+    SetSelected();
+}
+
+void frmMain::SetSelected()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused && QApplication::activeWindow() == nullptr)
+        focused = focusWidget();
+    if (auto* edit = qobject_cast<QLineEdit*>(focused))
+        edit->setSelection(0, edit->text().size());
+}
+
+void frmMain::Text2_Change()
+{
+    lblHIDDENpreset->setText(kNoPreset);
+}
+
+void frmMain::cmdHide_Click()
+{
+    setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdSet->isEnabled()) {
+        cmdSet->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        // The real date is never typed into.
+        Text2->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress && (watched == cmdSet || watched == cmdExit)) {
+        auto* press = static_cast<QMouseEvent*>(event);
+        // A disabled button takes no presses (Exit during a countdown).
+        if (press->button() != Qt::RightButton || !static_cast<QWidget*>(watched)->isEnabled())
+            return false;
+        QMenu* menu = watched == cmdSet ? menuQuickset : menuAutoquit;
+        menu->exec(press->globalPosition().toPoint());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::showMessage(const QString& text)
+{
+    services_.dialogs->MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ravodor says:"));
+}
+
+QString frmMain::todayText() const
+{
+    return services_.dates.format(DateText::toQDate(services_.clock->today()));
+}
+
+std::string frmMain::settingsKey() const
+{
+    return settingsKeyPath(services_.exeBaseName);
+}

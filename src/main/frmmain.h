@@ -1,0 +1,126 @@
+#pragma once
+// The main window: the real date, the date to set, and every road that sets
+// the date or puts the real one back. Its controls hold the whole state.
+
+#include <QDate>
+#include <QMainWindow>
+#include <QVector>
+
+#include "services.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(Services& services, QWidget* parent = nullptr);
+
+    Services& services() { return services_; }
+
+    // Start-up and focus.
+    void Form_Load();
+    void Form_Activate();
+    void Text2_Change();
+    void cmdHide_Click();
+    void SetSelected();
+
+    // Setting the date.
+    void cmdSet_Click();
+
+    // Putting the real date back and closing.
+    void cmdReset_Click();
+    void cmdExit_Click();
+    void Form_QueryUnload();
+    void isDateRestored();
+    void Form_Unload();
+    // Shifts the date box by whole days; false (box unchanged) when it holds
+    // no date or the result leaves the range of dates the program handles.
+    bool calcDate(int numberOfDays);
+    // Closes without message boxes: for a signal or the end of the session,
+    // when nobody may be there to answer them.
+    void closeQuietly();
+    // The real date, advanced by the days that have passed since start-up;
+    // Text1 and lblHIDDENorgdate are brought up to it.
+    QDate realDate();
+
+    // Recent dates.
+    void RecentMenu_Clear();
+    int RecentMenu_Add(const QString& caption);
+    void RecentList_Store(const QString& date);
+    void menuPreset_Click();
+    void menuRecDocs_Click(int index);
+
+    // Quick actions.
+    void quicksetChosen(int numberOfDays);
+    void startTimer(qint16 Seconds);
+    void Timer1_Timer();
+
+    // Other windows read and write these directly.
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLabel* lblHIDDENorgdate = nullptr;
+    QLabel* lblHIDDENtoday = nullptr;
+    QLabel* lblHIDDENpreset = nullptr;
+
+    qint16 intCountdown = 0;
+    QString strQuitSignal;
+
+signals:
+    // The program is about to end; open windows save what they hold.
+    void ending();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createQuicksetMenu();
+    void createAutoquitMenu();
+    void setTabOrder();
+
+    void showMessage(const QString& text);
+    void focusDateBox();
+    void reportSetFailure(const QString& text, const AppError& error);
+    // Sets the clock to the real date from Text1, then from lblHIDDENorgdate.
+    AppError restoreRealDate();
+    void reportFailedRestore(const AppError& error);
+    QString todayText() const;
+    std::string settingsKey() const;
+
+    Services& services_;
+    QDate startDate_;
+    qint64 startEpoch_ = 0;
+    qint64 startSteadyMs_ = 0;
+    bool shown_ = false;
+    bool closing_ = false;
+    bool quiet_ = false;
+
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* cmdSet = nullptr;
+    QPushButton* cmdReset = nullptr;
+    QPushButton* cmdAbout = nullptr;
+    QPushButton* cmdHide = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QMenu* menuPreset = nullptr;
+    QAction* menuPickaPreset = nullptr;
+    QMenu* menuRecent = nullptr;
+    QVector<QAction*> menuRecDocs;
+    QMenu* menuQuickset = nullptr;
+    QMenu* menuAutoquit = nullptr;
+};

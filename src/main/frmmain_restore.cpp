@@ -1,0 +1,146 @@
+// Putting the real date back: Reset, Exit, every way the window closes, and
+// the day shift of the date box.
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QCheckBox>
+
+#include <cstdio>
+
+#include "frmmain.h"
+#include "registry.h"
+
+QDate frmMain::realDate()
+{
+    // Midnight passes while the program runs: the real date moves on by the
+    // days a steady clock has seen, whatever the wall clock was set to.
+    const DateText& dates = services_.dates;
+    const qint64 elapsed = (services_.clock->steadyMs() - startSteadyMs_) / 1000;
+    const QDate now = DateText::toQDate(services_.clock->localDate(startEpoch_ + elapsed));
+    const QDate held = dates.parse(lblHIDDENorgdate->text());
+    if (!now.isValid() || !held.isValid() || now <= held)
+        return held;
+
+    const QString text = dates.format(now);
+    // When the real date was in effect, it still is: the clock ran on too.
+    if (dates.parse(lblHIDDENtoday->text()) == held)
+        lblHIDDENtoday->setText(text);
+    Text1->setText(text);
+    lblHIDDENorgdate->setText(text);
+    return now;
+}
+
+void frmMain::cmdReset_Click()
+{
+    const DateText& dates = services_.dates;
+    realDate();
+    const QDate wanted = dates.parse(Text2->text());
+    if (wanted.isValid() && wanted == dates.parse(Text1->text())) {
+        showMessage(QStringLiteral("Nothing to restore ..."));
+        focusDateBox();
+        return;
+    }
+
+    if (AppError error = restoreRealDate()) {
+        reportFailedRestore(error);
+        return;
+    }
+    const QString today = todayText();
+    showMessage(QStringLiteral("Date restored to:  ") + today);
+    Text1->setText(today);
+    Text2->setText(today);
+    lblHIDDENtoday->setText(today);
+    focusDateBox();
+    cmdReset->setEnabled(false);
+}
+
+AppError frmMain::restoreRealDate()
+{
+    const DateText& dates = services_.dates;
+    for (const QString& text : {Text1->text(), lblHIDDENorgdate->text()}) {
+        const QDate date = dates.parse(text);
+        if (!date.isValid())
+            return AppError::typeMismatch();
+        if (AppError error = services_.clock->setDate(DateText::toCivil(date)))
+            return error;
+    }
+    return AppError::none();
+}
+
+void frmMain::reportFailedRestore(const AppError& error)
+{
+    // Never silent: the user has to know the clock is still wrong.
+    const QString text = QStringLiteral("The real date could not be put back (Error %1 - %2).\r\n"
+                                        "Please set the system date to %3 yourself.")
+                             .arg(error.number)
+                             .arg(QString::fromLocal8Bit(error.description.c_str()), Text1->text());
+    if (quiet_) {
+        std::fprintf(stderr, "ravodor: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+        return;
+    }
+    services_.dialogs->MsgBox(text, MsgStyle::Exclamation, QStringLiteral("Ravodor says:"));
+}
+
+void frmMain::cmdExit_Click()
+{
+    close();
+}
+
+void frmMain::closeQuietly()
+{
+    quiet_ = true;
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    // isDateRestored's own close request is part of the closing under way.
+    if (closing_)
+        return;
+    closing_ = true;
+    Form_QueryUnload();
+    Form_Unload();
+}
+
+void frmMain::Form_QueryUnload()
+{
+    HKEY key = nullptr;
+    CreateKey(HKEY_CURRENT_USER, settingsKey(), &key);
+    SetKeyValue(key, "", "StartAltered", Check1->isChecked() ? "1" : "0");
+    RegCloseKey(key);
+    isDateRestored();
+}
+
+void frmMain::isDateRestored()
+{
+    realDate();
+    if (todayText() != Text1->text()) {
+        if (AppError error = restoreRealDate())
+            reportFailedRestore(error);
+        else if (strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
+            showMessage(QStringLiteral("Date restored to:  ") + todayText());
+    }
+    close();
+}
+
+void frmMain::Form_Unload()
+{
+    emit ending();
+    services_.endProcess(0);
+}
+
+bool frmMain::calcDate(int numberOfDays)
+{
+    const DateText& dates = services_.dates;
+    const QDate from = dates.parse(Text2->text());
+    if (!from.isValid())
+        return false;
+    const QDate to = from.addDays(numberOfDays);
+    if (!DateText::inRange(to))
+        return false;
+    Text2->setText(dates.format(to));
+    return true;
+}

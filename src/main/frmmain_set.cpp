@@ -1,0 +1,67 @@
+// The Set action: put the date of the date box into effect.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "errorreport.h"
+#include "frmmain.h"
+#include "presetline.h"
+
+void frmMain::cmdSet_Click()
+{
+    const DateText& dates = services_.dates;
+    const QString text = Text2->text();
+    const QDate wanted = dates.parse(text);
+    if (!wanted.isValid()) {
+        reportSetFailure(text, AppError::typeMismatch());
+        return;
+    }
+    realDate();
+
+    const QDate inEffect = dates.parse(lblHIDDENtoday->text());
+    if (!inEffect.isValid()) {
+        reportSetFailure(text, AppError::typeMismatch());
+        return;
+    }
+    if (wanted == inEffect) {
+        showMessage(QStringLiteral("Nothing changed ..."));
+        focusDateBox();
+        return;
+    }
+
+    if (AppError error = services_.clock->setDate(DateText::toCivil(wanted))) {
+        reportSetFailure(text, error);
+        return;
+    }
+    showMessage(QStringLiteral("Date is now:  ") + todayText());
+    cmdReset->setEnabled(true);
+    lblHIDDENtoday->setText(dates.format(wanted));
+    if (wanted == dates.parse(Text1->text()))
+        cmdReset->setEnabled(false);
+
+    // A picked preset is remembered by its own date text, trimmed; a typed
+    // date exactly as typed.
+    const QString marker = lblHIDDENpreset->text();
+    const QString recent = marker != QLatin1String("lblHIDDENpreset")
+                               ? Get_After_isGelijkAan(1, marker).trimmed()
+                               : text;
+    RecentList_Store(recent);
+}
+
+void frmMain::reportSetFailure(const QString& text, const AppError& error)
+{
+    if (text.isEmpty()) {
+        showMessage(QStringLiteral("Please enter a date ..."));
+        focusDateBox();
+    } else if (!services_.dates.isDate(text)) {
+        showMessage(QStringLiteral("That date is not in an acceptable format!"));
+        focusDateBox();
+    } else if (error.number == kErrPermissionDenied) {
+        showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."));
+    } else {
+        services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmMain, cmdSet")), MsgStyle::OkOnly,
+                                  QStringLiteral("Error"), QString::fromStdString(error.helpFile),
+                                  error.helpContext);
+    }
+}
