@@ -3,6 +3,8 @@
 // the fake clock and the message recorder.
 
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
 #include <QDate>
 #include <QLocale>
 #include <QTemporaryDir>
