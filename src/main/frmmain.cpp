@@ -99,6 +99,7 @@ void frmMain::createControls()
 
     cmdAbout = named(new QPushButton(QStringLiteral("A&bout"), Frame1), "cmdAbout");
     placeTwips(cmdAbout, 210, 1380, 1035, 315);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
 
     cmdHide = named(new QPushButton(QStringLiteral("&Hide"), Frame1), "cmdHide");
     placeTwips(cmdHide, 1320, 1380, 1035, 315);
@@ -140,6 +141,7 @@ void frmMain::createMenus()
     connect(menuPreset, &QMenu::aboutToShow, this, &frmMain::menuPreset_Click);
 
     menuPickaPreset = named(menuPreset->addAction(QStringLiteral("&Pick a preset")), "menuPickaPreset");
+    connect(menuPickaPreset, &QAction::triggered, this, &frmMain::menuPickaPreset_Click);
     named(menuPreset->addSeparator(), "menuSeperator0");
     menuRecent = named(menuPreset->addMenu(QStringLiteral("Recent Dates")), "menuRecent");
     menuRecent->menuAction()->setObjectName(QStringLiteral("menuRecent"));

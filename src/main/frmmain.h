@@ -49,6 +49,12 @@ public:
     // The real date, advanced by the days that have passed since start-up;
     // Text1 and lblHIDDENorgdate are brought up to it.
     QDate realDate();
+    // Tells the user the real date could not be put back, naming it.
+    void reportFailedRestore(const AppError& error);
+
+    // The other windows, shown modally.
+    void menuPickaPreset_Click();
+    void cmdAbout_Click();
 
     // Recent dates.
     void RecentMenu_Clear();
@@ -94,7 +100,6 @@ private:
     void reportSetFailure(const QString& text, const AppError& error);
     // Sets the clock to the real date from Text1, then from lblHIDDENorgdate.
     AppError restoreRealDate();
-    void reportFailedRestore(const AppError& error);
     QString todayText() const;
     std::string settingsKey() const;
 
