@@ -8,14 +8,24 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "appicon.h"
 #include "frmmain.h"
+#include "privileged.h"
 #include "quitsignals.h"
 #include "shell.h"
 
 int main(int argc, char* argv[])
 {
+    // Given the right to set the clock through a file capability, the program
+    // must not load plugins from wherever its caller points Qt.
+    if (startedWithRaisedRights())
+        dropUntrustedEnvironment();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
+    QApplication::setWindowIcon(programIcon());
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ravodor"));
 
     std::unique_ptr<SystemClock> clock = makeSystemClock();
     QtMessageBoxes dialogs;
