@@ -125,13 +125,15 @@ void frmPresets::Form_Load()
     txtPresetDate->clear();
 
     const QString path = filePath();
-    if (!fileexists(path)) {
+    // Only a missing file gets the first content; anything else that sits
+    // there (a folder, a pipe) is left alone and reads as empty.
+    if (!fileexists(path) && !QFileInfo::exists(path)) {
         // A folder without write rights leaves no file: the list starts empty.
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write(presetsFirstContent());
     }
-    if (QFileInfo(path).size() != 0) {
+    if (fileexists(path) && QFileInfo(path).size() != 0) {
         List_Load(List1, path);
         if (List1->count() > 0)
             List1->setCurrentRow(0);
@@ -145,14 +147,15 @@ void frmPresets::Form_Load()
 
 bool frmPresets::fileexists(const QString& Filename)
 {
+    // Only a regular file: opening a pipe would wait for a writer.
     QFile file(Filename);
-    return !QFileInfo(Filename).isDir() && file.open(QIODevice::ReadOnly);
+    return QFileInfo(Filename).isFile() && file.open(QIODevice::ReadOnly);
 }
 
 void frmPresets::List_Load(QListWidget* thelist, const QString& Filename)
 {
     QFile file(Filename);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kPresetsFileMax)
+    if (!fileexists(Filename) || !file.open(QIODevice::ReadOnly) || file.size() > kPresetsFileMax)
         return;
     const QStringList lines = splitPresetLines(file.readAll());
     thelist->setUpdatesEnabled(false);
