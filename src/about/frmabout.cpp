@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "appicon.h"
+#include "controls.h"
 #include "twips.h"
 #include "version.h"
 
@@ -14,13 +15,6 @@ namespace {
 const QString kTitle = QStringLiteral("Ravodor");
 const QString kAuthor = QStringLiteral("Zaduziro software");
 const QString kHomePage = QStringLiteral("https://www.example.org/ravodor");
-
-template <typename W>
-W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, Qt::Alignment alignment)
 {

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "controls.h"
 #include "registry.h"
 #include "settingskey.h"
 #include "twips.h"
@@ -20,24 +21,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Ravodor");
 const QString kNoPreset = QStringLiteral("lblHIDDENpreset");
-
-template <typename W>
-W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-void paint(QWidget* widget, const QColor& base, const QColor& text)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::Text, text);
-    widget->setPalette(palette);
-    QFont font = widget->font();
-    font.setBold(true);
-    widget->setFont(font);
-}
 
 }  // namespace
 
@@ -77,12 +60,12 @@ void frmMain::createControls()
 
     Text1 = named(new QLineEdit(Frame1), "Text1");
     placeTwips(Text1, 1035, 270, 1320, 285);
-    paint(Text1, QColor(255, 0, 0), QColor(255, 255, 255));
+    setBoxColours(Text1, QColor(255, 0, 0), QColor(255, 255, 255), true);
     Text1->installEventFilter(this);
 
     Text2 = named(new QLineEdit(Frame1), "Text2");
     placeTwips(Text2, 1035, 615, 1320, 285);
-    paint(Text2, QColor(0, 192, 0), palette().color(QPalette::ButtonText));
+    setBoxColours(Text2, QColor(0, 192, 0), palette().color(QPalette::ButtonText), true);
     Text2->setToolTip(QStringLiteral(" Enter a date here "));
     connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
 

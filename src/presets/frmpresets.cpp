@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QToolTip>
 
+#include "controls.h"
 #include "errorreport.h"
 #include "frmmain.h"
 #include "presetline.h"
@@ -23,21 +24,6 @@
 namespace {
 
 const QString kSays = QStringLiteral("Ravodor says:");
-
-template <typename W>
-W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-void colour(QWidget* widget, const QColor& base, const QColor& text)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::Text, text);
-    widget->setPalette(palette);
-}
 
 }  // namespace
 
@@ -64,7 +50,7 @@ void frmPresets::createControls()
     placeTwips(List1, 210, 315, 3255, 1035);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setUniformItemSizes(true);  // a long list loads fast
-    colour(List1, palette().color(QPalette::Button), QColor(0, 0, 192));
+    setBoxColours(List1, palette().color(QPalette::Button), QColor(0, 0, 192));
     List1->viewport()->setMouseTracking(true);
     List1->viewport()->installEventFilter(this);
 
@@ -85,14 +71,11 @@ void frmPresets::createControls()
     placeTwips(lblDate, 210, 660, 915, 255);
     txtPresetDescription = named(new QLineEdit(Frame2), "txtPresetDescription");
     placeTwips(txtPresetDescription, 1155, 285, 2295, 285);
-    colour(txtPresetDescription, QColor(192, 192, 192), palette().color(QPalette::Text));
+    setBoxColours(txtPresetDescription, QColor(192, 192, 192), palette().color(QPalette::Text));
     txtPresetDescription->setToolTip(QStringLiteral(" Enter a short description here "));
     txtPresetDate = named(new QLineEdit(Frame2), "txtPresetDate");
     placeTwips(txtPresetDate, 1155, 645, 2295, 285);
-    colour(txtPresetDate, QColor(0, 192, 0), palette().color(QPalette::ButtonText));
-    QFont bold = txtPresetDate->font();
-    bold.setBold(true);
-    txtPresetDate->setFont(bold);
+    setBoxColours(txtPresetDate, QColor(0, 192, 0), palette().color(QPalette::ButtonText), true);
     txtPresetDate->setToolTip(QStringLiteral(" Enter the date here that belongs to your description "));
     cmdAdd = named(new QPushButton(QStringLiteral("&Add"), Frame2), "cmdAdd");
     placeTwips(cmdAdd, 225, 1050, 3255, 315);
