@@ -113,15 +113,6 @@ TEST_F(AboutTest, ShowsTheTitleVersionAndNotices)
     EXPECT_EQ(caption(about, "lbltext5"), "Visit my homepage at");
     EXPECT_TRUE(caption(about, "lblurl").startsWith("https://"));
 
-    const QFont body = in<QLabel>(about, "lbltext3")->font();
-    const QFont title = in<QLabel>(about, "lblprogtitle")->font();
-    const QFont version = in<QLabel>(about, "lblversion")->font();
-    EXPECT_DOUBLE_EQ(title.pointSizeF(), 13.5);
-    EXPECT_DOUBLE_EQ(version.pointSizeF(), 9.75);
-    EXPECT_TRUE(version.bold());
-    EXPECT_FALSE(body.bold());
-    EXPECT_LT(body.pointSizeF(), version.pointSizeF());
-
     auto* url = in<QLabel>(about, "lblurl");
     EXPECT_EQ(url->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     EXPECT_EQ(url->cursor().shape(), Qt::PointingHandCursor);
