@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building and testing Ravodor needs on Debian 12.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev
+    desktop-file-utils
+    tzdata util-linux libcap2-bin
+    # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
+    clang libclang-rt-14-dev llvm libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
