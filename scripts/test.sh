@@ -16,5 +16,10 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 "${drop[@]}" ctest --test-dir build --output-on-failure -j2
 
+# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short pass of each fuzz target (docs/robustness.md).
+bash scripts/test-sanitizers.sh
+bash scripts/fuzz.sh 20
+
 # The Windows platform layer: cross-built with mingw-w64, tested under Wine.
 bash scripts/test-windows.sh

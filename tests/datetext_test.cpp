@@ -233,7 +233,7 @@ TEST(DateTextParse, RefusesWhatIsNotADate)
     EXPECT_TRUE(dt.isDate("29/02/2000"));
 
     // The locale's own format needs its blanks too.
-    const DateText c(QLocale(QLocale::C));
+    const DateText c{QLocale(QLocale::C)};
     for (const char* text : {"3Dec2001", "3 Dec2001", "3 Dec 2001 2001", "3 Dec"}) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(c.isDate(text));

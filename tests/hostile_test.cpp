@@ -78,12 +78,16 @@ protected:
     {
         QStringList texts;
         for (int i = 0; i < list()->count(); ++i)
-            texts << list()->item(i)->text();
+            texts << frmPresets::entry(list()->item(i));
         return texts;
     }
     void pick(const QString& entry)
     {
-        const QList<QListWidgetItem*> found = list()->findItems(entry, Qt::MatchExactly);
+        QList<QListWidgetItem*> found;
+        for (int i = 0; i < list()->count(); ++i) {
+            if (frmPresets::entry(list()->item(i)) == entry)
+                found << list()->item(i);
+        }
         ASSERT_EQ(found.size(), 1) << qPrintable(entry.left(80));
         list()->setCurrentItem(found[0]);
         presets->cmdPick_Click();
@@ -266,8 +270,8 @@ TEST_F(HostileTest, PresetsFileOfMegabyteLinesLoadsShowsAndKeepsEveryLine)
 
     openPresets();
     ASSERT_EQ(list()->count(), 4);
-    EXPECT_EQ(list()->item(1)->text().toUtf8(), megabyteLine());
-    EXPECT_EQ(list()->item(2)->text().toUtf8(), wideMegabyteLine());
+    EXPECT_EQ(frmPresets::entry(list()->item(1)).toUtf8(), megabyteLine());
+    EXPECT_EQ(frmPresets::entry(list()->item(2)).toUtf8(), wideMegabyteLine());
     EXPECT_EQ(list()->currentRow(), 0);
 
     // A huge entry holds no date the parser can reach: refused in words.

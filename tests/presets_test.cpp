@@ -55,7 +55,7 @@ protected:
         QStringList list;
         auto* box = in<QListWidget>("List1");
         for (int i = 0; i < box->count(); ++i)
-            list << box->item(i)->text();
+            list << frmPresets::entry(box->item(i));
         return list;
     }
     void add(const QString& description, const QString& date)
@@ -121,6 +121,28 @@ TEST_F(PresetsTest, EmptyLinesAreDroppedAndTheRestWrittenBackWithCrLf)
     EXPECT_EQ(entries(), (QStringList{"a = 01/01/2001", "   ", "b = 02/02/2002", "c\nd = 3/3/2003"}));
     presets->cmdDone_Click();
     EXPECT_EQ(readFile(), QByteArray("a = 01/01/2001\r\n   \r\nb = 02/02/2002\r\nc\nd = 3/3/2003\r\n"));
+}
+
+TEST_F(PresetsTest, BytesThatAreNoTextInTheSystemsEncodingSurviveASave)
+{
+    writeFile("caf\xE9 = 1/1/2001\r\nb = 2/2/2002\r\n");  // Latin-1, not UTF-8
+    open();
+    add("c", "3/3/2003");
+    presets->cmdDone_Click();
+    EXPECT_EQ(readFile(), QByteArray("caf\xE9 = 1/1/2001\r\nb = 2/2/2002\r\nc = 3/3/2003\r\n"));
+}
+
+TEST_F(PresetsTest, AVeryLongEntryIsShownShortButKeptWhole)
+{
+    const QByteArray longEntry = "x = " + QByteArray(5000, 'y');
+    writeFile(longEntry + "\r\n");
+    open();
+    auto* list = in<QListWidget>("List1");
+    EXPECT_LT(list->item(0)->text().size(), 300);
+    EXPECT_EQ(entries(), QStringList{QString::fromLatin1(longEntry)});
+    presets->cmdPick_Click();
+    EXPECT_EQ(window->lblHIDDENpreset->text().size(), longEntry.size());
+    EXPECT_EQ(readFile(), longEntry + "\r\n");
 }
 
 TEST_F(PresetsTest, AFileOfOnlyEmptyLinesGivesAnEmptyListWithoutNotice)

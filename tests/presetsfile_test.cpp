@@ -8,18 +8,18 @@ namespace {
 
 TEST(PresetsFile, LinesEndAtCrLfOrALoneCr)
 {
-    EXPECT_EQ(splitPresetLines("a = 1\r\nb = 2\r\n"), (QStringList{"a = 1", "b = 2"}));
-    EXPECT_EQ(splitPresetLines("a\rb\nc\r\n"), (QStringList{"a", "b\nc"}));  // a lone LF stays in its line
-    EXPECT_EQ(splitPresetLines("last line"), QStringList{"last line"});
-    EXPECT_EQ(splitPresetLines("a\r\r\nb"), (QStringList{"a", "b"}));
-    EXPECT_EQ(splitPresetLines("\n"), QStringList{"\n"});
+    EXPECT_EQ(splitPresetLines("a = 1\r\nb = 2\r\n"), (QList<QByteArray>{"a = 1", "b = 2"}));
+    EXPECT_EQ(splitPresetLines("a\rb\nc\r\n"), (QList<QByteArray>{"a", "b\nc"}));  // a lone LF stays in its line
+    EXPECT_EQ(splitPresetLines("last line"), QList<QByteArray>{"last line"});
+    EXPECT_EQ(splitPresetLines("a\r\r\nb"), (QList<QByteArray>{"a", "b"}));
+    EXPECT_EQ(splitPresetLines("\n"), QList<QByteArray>{"\n"});
 }
 
 TEST(PresetsFile, EmptyLinesAreDroppedButBlankLinesKept)
 {
-    EXPECT_EQ(splitPresetLines("\r\n\r\n\r"), QStringList{});
-    EXPECT_EQ(splitPresetLines(""), QStringList{});
-    EXPECT_EQ(splitPresetLines("   \r\n\r\nx\r\n"), (QStringList{"   ", "x"}));
+    EXPECT_EQ(splitPresetLines("\r\n\r\n\r"), QList<QByteArray>{});
+    EXPECT_EQ(splitPresetLines(""), QList<QByteArray>{});
+    EXPECT_EQ(splitPresetLines("   \r\n\r\nx\r\n"), (QList<QByteArray>{"   ", "x"}));
 }
 
 TEST(PresetsFile, EveryEntryIsWrittenWithCrLf)
@@ -32,9 +32,9 @@ TEST(PresetsFile, EveryEntryIsWrittenWithCrLf)
 
 TEST(PresetsFile, TextIsStoredInTheSystemsEncoding)
 {
-    const QStringList entries{QString::fromUtf8("Verjaardag \xC3\xA9\xC3\xA9n = 1/2/2003")};
-    EXPECT_EQ(splitPresetLines(joinPresetLines(entries)), entries);
-    EXPECT_EQ(joinPresetLines(entries), entries[0].toLocal8Bit() + "\r\n");
+    const QString entry = QString::fromUtf8("Verjaardag \xC3\xA9\xC3\xA9n = 1/2/2003");
+    EXPECT_EQ(encodePresetLine(entry), entry.toLocal8Bit());
+    EXPECT_EQ(decodePresetLine(encodePresetLine(entry)), entry);
 }
 
 }  // namespace

@@ -140,19 +140,23 @@ void frmPresets::List_Load(QListWidget* thelist, const QString& Filename)
     QFile file(Filename);
     if (!fileexists(Filename) || !file.open(QIODevice::ReadOnly) || file.size() > kPresetsFileMax)
         return;
-    const QStringList lines = splitPresetLines(file.readAll());
+    const QList<QByteArray> lines = splitPresetLines(file.readAll());
     thelist->setUpdatesEnabled(false);
-    for (const QString& line : lines)
-        List_Add(thelist, line);
+    for (const QByteArray& line : lines) {
+        List_Add(thelist, decodePresetLine(line));
+        thelist->item(thelist->count() - 1)->setData(kFileBytesRole, line);
+    }
     thelist->setUpdatesEnabled(true);
 }
 
 bool frmPresets::List_Save(QListWidget* thelist, const QString& Filename)
 {
-    QStringList entries;
+    QList<QByteArray> entries;
     const int count = thelist->count();
-    for (int i = 0; i < count; ++i)
-        entries << thelist->item(i)->text();
+    for (int i = 0; i < count; ++i) {
+        const QVariant read = thelist->item(i)->data(kFileBytesRole);
+        entries << (read.isValid() ? read.toByteArray() : encodePresetLine(entry(thelist->item(i))));
+    }
 
     // Written beside the old file and renamed over it: a failed save keeps
     // the old presets whole.
@@ -174,7 +178,16 @@ bool frmPresets::List_Save(QListWidget* thelist, const QString& Filename)
 
 void frmPresets::List_Add(QListWidget* list, const QString& txt)
 {
-    list->addItem(txt);
+    // A very long entry is shown shortened, which keeps painting fast; the
+    // whole text stays with the item.
+    auto* item = new QListWidgetItem(txt.size() > kShownMax ? txt.left(kShownMax) + QStringLiteral("...") : txt);
+    item->setData(kEntryRole, txt);
+    list->addItem(item);
+}
+
+QString frmPresets::entry(const QListWidgetItem* item)
+{
+    return item->data(kEntryRole).toString();
 }
 
 void frmPresets::Form_QueryUnload()
@@ -257,7 +270,7 @@ void frmPresets::reportAddFailure(const AppError& error)
 
 void frmPresets::cmdPick_Click()
 {
-    const QString line = hasSelection() ? List1->selectedItems().first()->text().trimmed() : QString();
+    const QString line = hasSelection() ? entry(List1->selectedItems().first()).trimmed() : QString();
     const QString date = Get_After_isGelijkAan(1, line).trimmed();
     if (List1->count() == 0) {
         showMessage(QStringLiteral("Erm... your list is empty...    "), MsgStyle::Exclamation);
@@ -301,7 +314,7 @@ void frmPresets::cmdDone_Click()
 void frmPresets::List1_MouseMove(const QPoint& position)
 {
     const QListWidgetItem* item = List1->itemAt(position);
-    List1->setToolTip(item ? QStringLiteral(" ") + item->text() + QStringLiteral(" ") : QString());
+    List1->setToolTip(item ? QStringLiteral(" ") + entry(item).left(kTipMax) + QStringLiteral(" ") : QString());
 }
 
 bool frmPresets::eventFilter(QObject* watched, QEvent* event)

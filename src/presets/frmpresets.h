@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class frmMain;
 struct Services;
@@ -34,6 +35,8 @@ public:
     void List_Load(QListWidget* thelist, const QString& Filename);
     bool List_Save(QListWidget* thelist, const QString& Filename);
     void List_Add(QListWidget* list, const QString& txt);
+    // An entry's whole text (the list may show it shortened).
+    static QString entry(const QListWidgetItem* item);
 
     // Every way the window closes (Pick, Done!, close box, Escape) ends here.
     void done(int result) override;
@@ -42,6 +45,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Item data: the whole entry, and the bytes it was read as from the file.
+    static constexpr int kEntryRole = Qt::UserRole;
+    static constexpr int kFileBytesRole = Qt::UserRole + 1;
+    // Longer entries are shown and told in part.
+    static constexpr int kShownMax = 256;
+    static constexpr int kTipMax = 1024;
+
     void createControls();
     void showMessage(const QString& text, int style);
     void reportAddFailure(const AppError& error);

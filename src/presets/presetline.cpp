@@ -30,7 +30,8 @@ QString Get_After_isGelijkAan(qint16 intisGelijkAanNumber, const QString& strStr
 
     int p = findEquals(strString, 1);
     bool notFound = false;
-    for (int i = 1; i < n; ++i) {
+    // Once a search has failed the field is not found, however many remain.
+    for (int i = 1; i < n && !notFound; ++i) {
         p = findEquals(strString, p + 1);
         if (p == 0)
             notFound = true;

@@ -12,9 +12,9 @@ QByteArray presetsFirstContent()
     return QByteArrayLiteral("Testpreset = 12/12/2001\r\n");
 }
 
-QStringList splitPresetLines(const QByteArray& content)
+QList<QByteArray> splitPresetLines(const QByteArray& content)
 {
-    QStringList lines;
+    QList<QByteArray> lines;
     qsizetype start = 0;
     const qsizetype size = content.size();
     while (start < size) {
@@ -22,7 +22,7 @@ QStringList splitPresetLines(const QByteArray& content)
         if (end < 0)
             end = size;
         if (end > start)
-            lines << QString::fromLocal8Bit(content.constData() + start, end - start);
+            lines << content.mid(start, end - start);
         start = end + 1;
         if (start < size && content[start] == '\n' && end < size)
             ++start;
@@ -30,10 +30,20 @@ QStringList splitPresetLines(const QByteArray& content)
     return lines;
 }
 
-QByteArray joinPresetLines(const QStringList& entries)
+QByteArray joinPresetLines(const QList<QByteArray>& lines)
 {
     QByteArray content;
-    for (const QString& entry : entries)
-        content += entry.toLocal8Bit() + "\r\n";
+    for (const QByteArray& line : lines)
+        content += line + "\r\n";
     return content;
+}
+
+QString decodePresetLine(const QByteArray& line)
+{
+    return QString::fromLocal8Bit(line);
+}
+
+QByteArray encodePresetLine(const QString& entry)
+{
+    return entry.toLocal8Bit();
 }

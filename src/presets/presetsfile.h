@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
+#include <QList>
 
 #include <string>
 
@@ -15,9 +15,14 @@ QString presetsFilePath(const std::string& programFolder);
 QByteArray presetsFirstContent();
 
 // Lines end at CR LF or a lone CR; a lone LF stays in its line. Empty lines
-// are dropped.
-QStringList splitPresetLines(const QByteArray& content);
-QByteArray joinPresetLines(const QStringList& entries);
+// are dropped. Lines stay bytes, so a line that is not valid text in the
+// system's encoding is written back as it was read.
+QList<QByteArray> splitPresetLines(const QByteArray& content);
+QByteArray joinPresetLines(const QList<QByteArray>& lines);
+
+// An entry's text and its bytes in the file.
+QString decodePresetLine(const QByteArray& line);
+QByteArray encodePresetLine(const QString& entry);
 
 // Files larger than this are not read: no presets file grows that big.
 constexpr qint64 kPresetsFileMax = 256 * 1024 * 1024;

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every benchmark of a bench build, as root without the right to set the
+# clock. Used by the `bench` target; extra arguments go to bench_startup.
+#   bench/run.sh BUILD_DIR/bench [--runs N] [--program PATH]
+set -euo pipefail
+dir=$1
+shift
+drop=()
+if [ "$(id -u)" -eq 0 ]; then
+    drop=(setpriv --inh-caps=-sys_time --bounding-set=-sys_time)
+fi
+echo "date before: $(date -u '+%F %T')"
+"${drop[@]}" "$dir/bench_startup" "$@"
+echo
+"${drop[@]}" "$dir/bench_set" --benchmark_min_time=1
+echo
+"${drop[@]}" "$dir/bench_presets"
+echo "date after:  $(date -u '+%F %T')"
