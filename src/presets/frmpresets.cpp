@@ -142,10 +142,8 @@ void frmPresets::List_Load(QListWidget* thelist, const QString& Filename)
         return;
     const QList<QByteArray> lines = splitPresetLines(file.readAll());
     thelist->setUpdatesEnabled(false);
-    for (const QByteArray& line : lines) {
-        List_Add(thelist, decodePresetLine(line));
-        thelist->item(thelist->count() - 1)->setData(kFileBytesRole, line);
-    }
+    for (const QByteArray& line : lines)
+        addEntry(thelist, decodePresetLine(line), line);
     thelist->setUpdatesEnabled(true);
 }
 
@@ -155,7 +153,7 @@ bool frmPresets::List_Save(QListWidget* thelist, const QString& Filename)
     const int count = thelist->count();
     for (int i = 0; i < count; ++i) {
         const QVariant read = thelist->item(i)->data(kFileBytesRole);
-        entries << (read.isValid() ? read.toByteArray() : encodePresetLine(entry(thelist->item(i))));
+        entries << (read.isNull() ? encodePresetLine(entry(thelist->item(i))) : read.toByteArray());
     }
 
     // Written beside the old file and renamed over it: a failed save keeps
@@ -178,16 +176,30 @@ bool frmPresets::List_Save(QListWidget* thelist, const QString& Filename)
 
 void frmPresets::List_Add(QListWidget* list, const QString& txt)
 {
+    addEntry(list, txt, {});
+}
+
+void frmPresets::addEntry(QListWidget* list, const QString& text, const QByteArray& read)
+{
+    auto* item = new QListWidgetItem;
     // A very long entry is shown shortened, which keeps painting fast; the
     // whole text stays with the item.
-    auto* item = new QListWidgetItem(txt.size() > kShownMax ? txt.left(kShownMax) + QStringLiteral("...") : txt);
-    item->setData(kEntryRole, txt);
+    if (text.size() > kShownMax) {
+        item->setText(text.left(kShownMax) + QStringLiteral("..."));
+        item->setData(kEntryRole, text);
+    } else {
+        item->setText(text);
+    }
+    // A line that was no valid text is written back as the bytes it was.
+    if (text.contains(QChar::ReplacementCharacter))
+        item->setData(kFileBytesRole, read);
     list->addItem(item);
 }
 
 QString frmPresets::entry(const QListWidgetItem* item)
 {
-    return item->data(kEntryRole).toString();
+    const QVariant whole = item->data(kEntryRole);
+    return whole.isValid() ? whole.toString() : item->text();
 }
 
 void frmPresets::Form_QueryUnload()

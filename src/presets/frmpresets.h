@@ -53,6 +53,7 @@ private:
     static constexpr int kTipMax = 1024;
 
     void createControls();
+    void addEntry(QListWidget* list, const QString& text, const QByteArray& read);
     void showMessage(const QString& text, int style);
     void reportAddFailure(const AppError& error);
     bool hasSelection() const;
