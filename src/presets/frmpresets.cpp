@@ -284,30 +284,31 @@ void frmPresets::cmdPick_Click()
 {
     const QString line = hasSelection() ? entry(List1->selectedItems().first()).trimmed() : QString();
     const QString date = Get_After_isGelijkAan(1, line).trimmed();
-    if (List1->count() == 0) {
-        showMessage(QStringLiteral("Erm... your list is empty...    "), MsgStyle::Exclamation);
+    if (!entryChosen())
         return;
-    }
-    if (!hasSelection()) {
-        showMessage(QStringLiteral("Select an item from the list first...    "), MsgStyle::Exclamation);
-        return;
-    }
     main_.Text2->setText(date);
     // After the date box: its change clears the marker.
     main_.lblHIDDENpreset->setText(line);
     done(Accepted);
 }
 
-void frmPresets::cmdRemove_Click()
+bool frmPresets::entryChosen()
 {
     if (List1->count() == 0) {
         showMessage(QStringLiteral("Erm... your list is empty...    "), MsgStyle::Exclamation);
-        return;
+        return false;
     }
     if (!hasSelection()) {
         showMessage(QStringLiteral("Select an item from the list first...    "), MsgStyle::Exclamation);
-        return;
+        return false;
     }
+    return true;
+}
+
+void frmPresets::cmdRemove_Click()
+{
+    if (!entryChosen())
+        return;
     const int answer = services_.dialogs->MsgBox(QStringLiteral("Are you sure you want to remove this item?"),
                                                  MsgStyle::YesNo | MsgStyle::Question, QStringLiteral("Removal"));
     if (answer != AnswerYes)

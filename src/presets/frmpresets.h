@@ -57,6 +57,8 @@ private:
     void showMessage(const QString& text, int style);
     void reportAddFailure(const AppError& error);
     bool hasSelection() const;
+    // Pick and Remove need an entry: says so when there is none chosen.
+    bool entryChosen();
     QString filePath() const;
 
     frmMain& main_;
