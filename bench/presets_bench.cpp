@@ -31,6 +31,7 @@
 #include "fakeclock.h"
 #include "frmmain.h"
 #include "frmpresets.h"
+#include "fakeservices.h"
 #include "messagerecorder.h"
 
 namespace {
@@ -84,12 +85,7 @@ int child(int argc, char** argv, int entries)
     QApplication app(argc, argv);
     FakeClock clock(QDate(2004, 1, 10));
     MessageRecorder dialogs;
-    Services services;
-    services.clock = &clock;
-    services.dialogs = &dialogs;
-    services.dates = DateText(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    services.endProcess = [](int) {};
-    services.openAddress = [](QWidget*, const std::string&) { return true; };
+    Services services = fakeServices(clock, dialogs);
     services.programFolder = scratch.path();
     frmMain window(services);
     window.Form_Load();

@@ -13,6 +13,7 @@
 #include "benchutil.h"
 #include "fakeclock.h"
 #include "frmmain.h"
+#include "fakeservices.h"
 #include "messagerecorder.h"
 #include "recentdates.h"
 #include "settingskey.h"
@@ -48,12 +49,7 @@ void BM_SetAction(benchmark::State& state)
     const bool newEachTime = state.range(1) != 0;
     FakeClock clock(QDate(2004, 1, 10));
     MessageRecorder dialogs;
-    Services services;
-    services.clock = &clock;
-    services.dialogs = &dialogs;
-    services.dates = DateText(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    services.endProcess = [](int) {};
-    services.openAddress = [](QWidget*, const std::string&) { return true; };
+    Services services = fakeServices(clock, dialogs);
     frmMain window(services);
     window.Form_Load();
     window.show();

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fakeclock.h"
+#include "fakeservices.h"
 #include "frmmain.h"
 #include "messagerecorder.h"
 #include "quitsignals.h"
@@ -18,10 +18,7 @@ int main(int argc, char* argv[])
     FakeClock clock(QDate(2004, 1, 10));
     MessageRecorder dialogs;
 
-    Services services;
-    services.clock = &clock;
-    services.dialogs = &dialogs;
-    services.dates = DateText(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    Services services = fakeServices(clock, dialogs);
     services.endProcess = [&](int exitCode) {
         std::printf("ended %s after %d messages\n", qPrintable(clock.date().toString(Qt::ISODate)),
                     static_cast<int>(dialogs.shown.size()));

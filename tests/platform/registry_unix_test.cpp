@@ -18,15 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using unixtest::modeOf;
 using unixtest::ScopedEnv;
 using unixtest::TempFolder;
-
-mode_t modeOf(const std::string& path)
-{
-    struct stat info {};
-    stat(path.c_str(), &info);
-    return info.st_mode & 07777;
-}
 
 class RegistryUnixTest : public ::testing::Test {
 protected:

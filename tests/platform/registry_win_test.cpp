@@ -34,29 +34,6 @@ std::optional<std::string> toAnsi(const std::wstring& text)
     return bytes;
 }
 
-// The characters the registry holds, read past the ANSI layer.
-std::optional<std::wstring> storedCharacters(const std::wstring& subKey, const std::wstring& name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD type = 0;
-    DWORD size = 0;
-    std::wstring data;
-    LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-        data.assign((size + 1) / 2, L'\0');
-        status = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
-        data.resize(size / 2);
-    }
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    if (!data.empty() && data.back() == L'\0')  // the system's terminator
-        data.pop_back();
-    return data;
-}
-
 std::wstring widen(const std::string& ascii)
 {
     return std::wstring(ascii.begin(), ascii.end());

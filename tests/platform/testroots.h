@@ -33,6 +33,12 @@ private:
     std::unique_ptr<State> state_;
 };
 
+#ifdef _WIN32
+// The characters a registry value holds below HKEY_CURRENT_USER, read past
+// the ANSI layer; nullopt when there is no such string value.
+std::optional<std::wstring> storedCharacters(const std::wstring& subKey, const std::wstring& name);
+#endif
+
 // An empty folder that GetSpecialFolder(kCsidlAppData) reports while this lives.
 class TestDataRoot {
 public:

@@ -104,16 +104,11 @@ bool TestSettingsRoot::keyExists(const std::string& relativePath) const
     return true;
 }
 
-// The registry keeps text as UTF-16: read that, as the value's type says it
-// is a string, and turn it into the ANSI bytes that went in.
-std::optional<std::string> TestSettingsRoot::storedBytes(const std::string& relativePath,
-                                                         const std::string& valueName) const
+std::optional<std::wstring> storedCharacters(const std::wstring& subKey, const std::wstring& name)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(state_->pathOf(relativePath)).c_str(), 0, KEY_READ, &key)
-        != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return std::nullopt;
-    const std::wstring name = wide(valueName);
     DWORD type = 0;
     DWORD size = 0;
     std::wstring data;
@@ -130,7 +125,16 @@ std::optional<std::string> TestSettingsRoot::storedBytes(const std::string& rela
     // when the byte after the counted data is NUL: that one is not the text.
     if (!data.empty() && data.back() == L'\0')
         data.pop_back();
-    return ansi(data);
+    return data;
+}
+
+// The registry keeps text as UTF-16: read that and turn it into the ANSI
+// bytes that went in.
+std::optional<std::string> TestSettingsRoot::storedBytes(const std::string& relativePath,
+                                                         const std::string& valueName) const
+{
+    const std::optional<std::wstring> data = storedCharacters(wide(state_->pathOf(relativePath)), wide(valueName));
+    return data ? std::optional<std::string>(ansi(*data)) : std::nullopt;
 }
 
 struct TestDataRoot::State {

@@ -16,6 +16,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,14 @@ private:
 };
 
 // A uid without an account, so without a home folder; nullopt when none found.
+// The permission bits of a file or folder.
+inline mode_t modeOf(const std::string& path)
+{
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
 inline std::optional<uid_t> UidWithoutAccount()
 {
     for (uid_t uid = 54321; uid < 54400; ++uid) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "fakeservices.h"
 #include "registry.h"
 #include "settingskey.h"
 
@@ -52,14 +53,9 @@ std::optional<std::string> getSetting(const std::string& subKey, const std::stri
     return value;
 }
 
-MainWindowTest::MainWindowTest()
+MainWindowTest::MainWindowTest() : services(fakeServices(clock, dialogs))
 {
-    services.clock = &clock;
-    services.dialogs = &dialogs;
-    services.dates = DateText(locale);
     services.endProcess = [this](int) { ++endCount; };
-    services.openAddress = [](QWidget*, const std::string&) { return true; };
-    services.exeBaseName = "ravodor";
 }
 
 frmMain& MainWindowTest::load()

@@ -58,7 +58,6 @@ protected:
     std::optional<std::string> recent(int position) const { return getSetting("RecentFiles", std::to_string(position)); }
 
     TestFolders folders;
-    QLocale locale{QLocale::English, QLocale::UnitedKingdom};
     FakeClock clock{QDate(2004, 1, 10)};
     MessageRecorder dialogs;
     int endCount = 0;
