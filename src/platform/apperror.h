@@ -8,6 +8,17 @@ enum ErrorNumber : int {
     kErrInvalidCall = 5,        // "Invalid procedure call or argument"
     kErrTypeMismatch = 13,      // "Type mismatch"
     kErrPermissionDenied = 70,  // "Permission denied"
+    kErrTimeService = 440,      // the time service failed otherwise: its error name and message
+    // Ours, never shown as numbers: each has a message of its own.
+    kErrSyncNotPaused = 10001,  // automatic time sync is on and could not be paused
+    kErrSyncStillOn = 10002,    // the time service still refuses while sync is on
+    kErrNoRecord = 10003,       // the restore record could not be written
+};
+
+// Why a set was refused (error 70), so the message can say what to do.
+enum RefusalCause : int {
+    kRefusalNoRight = 0,     // neither the right nor a time service to ask
+    kRefusalAuthDenied = 1,  // the system's authorisation was denied or cancelled
 };
 
 struct AppError {
@@ -15,6 +26,7 @@ struct AppError {
     std::string description;
     std::string helpFile;
     int helpContext = 0;
+    int cause = kRefusalNoRight;  // with error 70 only
 
     // True when this holds an error, so `if (AppError e = f())` reads naturally.
     explicit operator bool() const { return number != 0; }
@@ -23,4 +35,8 @@ struct AppError {
     static AppError invalidCall() { return {kErrInvalidCall, "Invalid procedure call or argument", {}, 0}; }
     static AppError typeMismatch() { return {kErrTypeMismatch, "Type mismatch", {}, 0}; }
     static AppError permissionDenied() { return {kErrPermissionDenied, "Permission denied", {}, 0}; }
+    static AppError authorisationDenied()
+    {
+        return {kErrPermissionDenied, "Permission denied", {}, 0, kRefusalAuthDenied};
+    }
 };

@@ -1,6 +1,6 @@
 #pragma once
-// The system clock: read the time, set the local date. Windows and tests get
-// it from outside so that nothing but the real program can move the clock.
+// The system clock: read the time, set it. Windows and tests get it from
+// outside so that nothing but the real program can move the clock.
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +12,7 @@ struct CivilDate {
     int month = 0;  // 1..12
     int day = 0;    // 1..31
 
+    bool isNull() const { return year == 0 && month == 0 && day == 0; }
     friend bool operator==(const CivilDate& a, const CivilDate& b)
     {
         return a.year == b.year && a.month == b.month && a.day == b.day;
@@ -19,21 +20,37 @@ struct CivilDate {
     friend bool operator!=(const CivilDate& a, const CivilDate& b) { return !(a == b); }
 };
 
+constexpr std::int64_t kNsPerSecond = 1000000000;
+
 class SystemClock {
 public:
     virtual ~SystemClock() = default;
 
-    // Wall-clock time in seconds since 1970-01-01 UTC; setting the date moves it.
-    virtual std::int64_t now() const = 0;
-    // Milliseconds on a clock that setting the date cannot move.
-    virtual std::int64_t steadyMs() const = 0;
-    // The local calendar date at a wall-clock time.
+    // Wall-clock time in nanoseconds since 1970-01-01 UTC; setting the clock moves it.
+    virtual std::int64_t nowNs() const = 0;
+    // Nanoseconds on a clock that setting the date cannot move and that counts
+    // a suspend as time passing, as the wall clock does.
+    virtual std::int64_t bootNs() const = 0;
+    // The local calendar date at a wall-clock time, in the time zone now in force.
     virtual CivilDate localDate(std::int64_t epochSeconds) const = 0;
-    // Sets the local date and keeps the local time of day running.
-    // Lack of rights is error 70, a date the system refuses error 5.
-    virtual AppError setDate(const CivilDate& date) = 0;
+    // The instant on `date` whose local time of day is that of `fromNs`.
+    // Error 5 when the date has no such instant or the system cannot hold it.
+    virtual AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const = 0;
+    // Puts the wall clock at an instant. Lack of rights is error 70, an
+    // instant the system refuses error 5.
+    virtual AppError setInstant(std::int64_t epochNs) = 0;
+    // Sets the local date and keeps the local time of day running: by default
+    // instantOn() plus the time spent, through setInstant().
+    virtual AppError setDate(const CivilDate& date);
 
+    std::int64_t now() const { return floorSeconds(nowNs()); }
+    std::int64_t steadyMs() const { return bootNs() / 1000000; }
     CivilDate today() const { return localDate(now()); }
+
+    static std::int64_t floorSeconds(std::int64_t ns)
+    {
+        return ns >= 0 ? ns / kNsPerSecond : -((-ns + kNsPerSecond - 1) / kNsPerSecond);
+    }
 };
 
 // The operating system's clock (clock_unix.cpp / clock_win.cpp).

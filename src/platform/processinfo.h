@@ -1,0 +1,11 @@
+#pragma once
+// Who is running: enough to tell a live program from a reused process id.
+
+#include <cstdint>
+#include <string>
+
+std::int64_t currentProcessId();
+// The process's start time in the system's own units; 0 when it does not run.
+std::uint64_t processStartTime(std::int64_t pid);
+// This boot's id; "" where the system has none.
+std::string currentBootId();
