@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::int64_t kNsPerSecond = 1000000000;
-
 bool isLeapYear(int year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -46,29 +44,55 @@ AppError errorFromErrno(int err)
     }
 }
 
-std::int64_t monotonicNs()
+// The local wall time of `wanted` read with daylight-saving flag `isdst`;
+// false unless it names exactly that wall time (so not in a gap).
+bool exactLocal(const std::tm& wanted, int isdst, time_t* instant, long* offset)
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
+    std::tm tm = wanted;
+    tm.tm_isdst = isdst;
+    tm.tm_wday = -1;  // stays -1 only when mktime fails, as -1 is also a valid time
+    const time_t t = std::mktime(&tm);
+    if ((t == time_t(-1) && tm.tm_wday == -1) || tm.tm_year != wanted.tm_year || tm.tm_mon != wanted.tm_mon
+        || tm.tm_mday != wanted.tm_mday || tm.tm_hour != wanted.tm_hour || tm.tm_min != wanted.tm_min
+        || tm.tm_sec != wanted.tm_sec)
+        return false;
+    *instant = t;
+    *offset = tm.tm_gmtoff;
+    return true;
 }
 
-// The instant on `date` whose local wall time of day is that of `now`;
-// mktime with tm_isdst -1 takes the daylight-saving rule of the target date.
+// The instant on `date` whose local wall time of day is that of `now`.
 bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
 {
-    std::tm tm = now;
-    tm.tm_year = date.year - 1900;
-    tm.tm_mon = date.month - 1;
-    tm.tm_mday = date.day;
+    std::tm wanted = now;
+    wanted.tm_year = date.year - 1900;
+    wanted.tm_mon = date.month - 1;
+    wanted.tm_mday = date.day;
+
+    // A wall time the autumn change passes twice: keep the UTC offset in
+    // effect before the set, so the clock is not put an hour out.
+    time_t first = 0, second = 0;
+    long firstOffset = 0, secondOffset = 0;
+    const bool standard = exactLocal(wanted, 0, &first, &firstOffset);
+    const bool daylight = exactLocal(wanted, 1, &second, &secondOffset);
+    if (standard && daylight && first != second) {
+        *instant = secondOffset == now.tm_gmtoff ? second : first;
+        return true;
+    }
+    if (standard || daylight) {
+        *instant = standard ? first : second;
+        return true;
+    }
+
+    // A time of day skipped on the target date (clocks put forward) moves on by
+    // the gap; should that leave the date (a day the zone skips), it is refused.
+    std::tm tm = wanted;
     tm.tm_isdst = -1;
-    tm.tm_wday = -1;  // stays -1 only when mktime fails, as -1 is also a valid time
+    tm.tm_wday = -1;
     const time_t t = std::mktime(&tm);
     if (t == time_t(-1) && tm.tm_wday == -1)
         return false;
-    // A time of day skipped on the target date (clocks put forward) moves on by
-    // the gap; should that leave the date (a day the zone skips), it is refused.
-    if (tm.tm_year != date.year - 1900 || tm.tm_mon != date.month - 1 || tm.tm_mday != date.day)
+    if (tm.tm_year != wanted.tm_year || tm.tm_mon != wanted.tm_mon || tm.tm_mday != wanted.tm_mday)
         return false;
     *instant = t;
     return true;
@@ -76,20 +100,20 @@ bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
 
 class UnixClock final : public SystemClock {
 public:
-    std::int64_t now() const override
+    std::int64_t nowNs() const override
     {
         timespec ts{};
         clock_gettime(CLOCK_REALTIME, &ts);
-        return ts.tv_sec;
+        return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
     }
 
-    std::int64_t steadyMs() const override
+    std::int64_t bootNs() const override
     {
         // Boot time, not CLOCK_MONOTONIC: a suspend counts as time passing,
         // as it does for the wall clock that the real date follows.
         timespec ts{};
         clock_gettime(CLOCK_BOOTTIME, &ts);
-        return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+        return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
     }
 
     CivilDate localDate(std::int64_t epochSeconds) const override
@@ -103,35 +127,31 @@ public:
         return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
     }
 
-    AppError setDate(const CivilDate& date) override
+    AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
     {
         if (!isRealDay(date))
             return AppError::invalidCall();
-
-        const std::int64_t startNs = monotonicNs();
-        timespec wall{};
-        if (clock_gettime(CLOCK_REALTIME, &wall) != 0)
-            return errorFromErrno(errno);
+        const std::int64_t seconds = floorSeconds(fromNs);
+        const time_t from = static_cast<time_t>(seconds);
         tzset();
         std::tm local{};
-        if (localtime_r(&wall.tv_sec, &local) == nullptr)
+        if (localtime_r(&from, &local) == nullptr)
             return errorFromErrno(errno);
-
         time_t target = 0;
         if (!sameTimeOfDayOn(date, local, &target))
             return AppError::invalidCall();
-
-        // The time spent here belongs to the running time of day too.
-        const std::int64_t spentNs = monotonicNs() - startNs;
-        std::int64_t nsec = wall.tv_nsec + spentNs % kNsPerSecond;
-        const std::int64_t extraSeconds = spentNs / kNsPerSecond + nsec / kNsPerSecond;
-        nsec %= kNsPerSecond;
-        if (target > std::numeric_limits<time_t>::max() - extraSeconds)
+        const std::int64_t fraction = fromNs - seconds * kNsPerSecond;
+        if (target > (std::numeric_limits<std::int64_t>::max() - fraction) / kNsPerSecond)
             return AppError::invalidCall();
+        *instantNs = std::int64_t(target) * kNsPerSecond + fraction;
+        return AppError::none();
+    }
 
+    AppError setInstant(std::int64_t epochNs) override
+    {
         timespec wanted{};
-        wanted.tv_sec = target + static_cast<time_t>(extraSeconds);
-        wanted.tv_nsec = static_cast<long>(nsec);
+        wanted.tv_sec = static_cast<time_t>(floorSeconds(epochNs));
+        wanted.tv_nsec = static_cast<long>(epochNs - floorSeconds(epochNs) * kNsPerSecond);
         if (clock_settime(CLOCK_REALTIME, &wanted) != 0)
             return errorFromErrno(errno);
         return AppError::none();

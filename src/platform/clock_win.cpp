@@ -121,17 +121,17 @@ private:
 
 class WindowsClock final : public SystemClock {
 public:
-    std::int64_t now() const override
+    std::int64_t nowNs() const override
     {
         FILETIME time;
         GetSystemTimeAsFileTime(&time);
-        return (ticksOf(time) - kUnixEpochTicks) / kTicksPerSecond;
+        return (ticksOf(time) - kUnixEpochTicks) * 100;
     }
 
-    std::int64_t steadyMs() const override
+    std::int64_t bootNs() const override
     {
         // Counts the time asleep or hibernating too, as the wall clock does.
-        return static_cast<std::int64_t>(GetTickCount64());
+        return static_cast<std::int64_t>(GetTickCount64()) * 1000000;
     }
 
     CivilDate localDate(std::int64_t epochSeconds) const override
@@ -151,6 +151,47 @@ public:
         if (!SystemTimeToTzSpecificLocalTime(ofThatYear ? &zone : nullptr, &universal, &local))
             return {};
         return {local.wYear, local.wMonth, local.wDay};
+    }
+
+    AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
+    {
+        if (!isRealDay(date))
+            return AppError::invalidCall();
+        const std::int64_t fromTicks = fromNs / 100 + kUnixEpochTicks;
+        const FILETIME from = fileTimeOf(fromTicks);
+        SYSTEMTIME universal;
+        SYSTEMTIME local;
+        if (!FileTimeToSystemTime(&from, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+            return AppError::invalidCall();
+        local.wYear = static_cast<WORD>(date.year);
+        local.wMonth = static_cast<WORD>(date.month);
+        local.wDay = static_cast<WORD>(date.day);
+        SYSTEMTIME targetUtc;
+        FILETIME target;
+        TIME_ZONE_INFORMATION zone;
+        const bool ofThatYear = GetTimeZoneInformationForYear(local.wYear, nullptr, &zone);
+        if (!TzSpecificLocalTimeToSystemTime(ofThatYear ? &zone : nullptr, &local, &targetUtc)
+            || !SystemTimeToFileTime(&targetUtc, &target))
+            return AppError::invalidCall();
+        // SYSTEMTIME holds milliseconds: the finer part comes from `from`.
+        *instantNs = (ticksOf(target) - kUnixEpochTicks) * 100 + fromNs % 1000000;
+        return AppError::none();
+    }
+
+    AppError setInstant(std::int64_t epochNs) override
+    {
+        SystemTimePrivilege privilege;
+        const FILETIME wanted = fileTimeOf(epochNs / 100 + kUnixEpochTicks);
+        SYSTEMTIME universal;
+        if (epochNs < 0 || !FileTimeToSystemTime(&wanted, &universal))
+            return AppError::invalidCall();
+        if (!SetSystemTime(&universal)) {
+            const DWORD error = GetLastError();
+            if (privilege.notHeld() && error != ERROR_INVALID_PARAMETER)
+                return AppError::permissionDenied();
+            return errorFromSystem(error);
+        }
+        return AppError::none();
     }
 
     AppError setDate(const CivilDate& date) override
