@@ -170,14 +170,15 @@ TEST_F(PresetsTest, AddProvesTheDateAndPutsTheRealDateBack)
     EXPECT_EQ(entries().mid(1), (QStringList{"Birthday = 1-2-03", "Birthday = 1-2-03", "  spaced  =  12/12/2001 "}));
 }
 
-TEST_F(PresetsTest, AddPutsBackTheRealDateEvenWhenTheMainWindowHadAlteredIt)
+TEST_F(PresetsTest, AddPutsBackTheDateThatWasInEffect)
 {
     show();
     window->Text2->setText("15/06/2002");
     window->cmdSet_Click();
     open();
     add("x", "12/12/2001");
-    EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+    EXPECT_EQ(clock.date(), QDate(2002, 6, 15));
+    EXPECT_EQ(clock.sets.size(), 3u);
 }
 
 TEST_F(PresetsTest, AddRefusesWhatItCannotProve)

@@ -9,10 +9,13 @@
 #include <cstdlib>
 
 #include "appicon.h"
+#include "datekeeper.h"
 #include "frmmain.h"
 #include "privileged.h"
 #include "quitsignals.h"
+#include "settingskey.h"
 #include "shell.h"
+#include "timeservice.h"
 
 int main(int argc, char* argv[])
 {
@@ -43,6 +46,8 @@ int main(int argc, char* argv[])
         return OpenWithShell(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr, address);
     };
     services.exeBaseName = QFileInfo(QApplication::applicationFilePath()).completeBaseName().toStdString();
+    std::unique_ptr<TimeService> timeService = makeTimeService();
+    services.keeper = std::make_shared<DateKeeper>(*clock, *timeService, settingsKeyPath(services.exeBaseName), nullptr);
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 
     frmMain window(services);

@@ -5,11 +5,13 @@
 // windows and the command line decide when; this decides in which order.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "apperror.h"
 #include "clock.h"
 #include "guard.h"
+#include "recovery.h"
 #include "restorerecord.h"
 #include "timeservice.h"
 
@@ -18,6 +20,8 @@ public:
     // guard may be null (tests, or a system without one).
     DateKeeper(SystemClock& clock, TimeService& service, std::string settingsKey, GuardProcess* guard);
 
+    // Acts on a record left by a program that is gone. Call before anchor().
+    Recovery recover();
     // Takes the real instant: the wall clock and the boot clock now.
     void anchor();
     // The real instant: the anchor plus the boot-clock time since.
@@ -28,7 +32,7 @@ public:
     bool altered() const { return altered_; }
     bool syncPaused() const { return syncPaused_; }
 
-    // Puts `date` into effect, same time of day. The real date is restore().
+    // Puts `date` into effect, same time of day; the real date is restore().
     // Errors: 70 (refused, with its cause), 5, kErrSyncNotPaused (its reason
     // as description), kErrNoRecord, kErrTimeService. Nothing changes on error.
     AppError setDate(const CivilDate& date);
@@ -39,13 +43,20 @@ public:
         explicit operator bool() const { return clock || sync; }
     };
     // Puts the real instant back, resumes time sync where this keeper paused
-    // it (once) and removes the record. Harmless when nothing is altered.
-    Restored restore();
+    // it (once) and removes the record. `interactive` lets the system ask for
+    // authorisation; an end that must not block passes false.
+    Restored restore(bool interactive = true);
+
+    // Told when time sync could not be switched back on (by setDate's way
+    // back to the real date too); the caller says so where it can.
+    std::function<void(const AppError&)> onSyncNotResumed;
 
 private:
-    AppError setInstant(std::int64_t epochNs);
-    AppError pauseSync();
-    AppError writeRecord(const CivilDate& inEffect);
+    AppError setInstant(std::int64_t epochNs, bool interactive);
+    AppError setAway(const CivilDate& date);
+    AppError startAltering();
+    void undoStart();
+    AppError resumeSync(bool interactive);
 
     SystemClock& clock_;
     TimeService& service_;

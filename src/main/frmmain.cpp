@@ -13,6 +13,8 @@
 #include <QTimer>
 
 #include "controls.h"
+#include "datekeeper.h"
+#include "keepermessages.h"
 #include "registry.h"
 #include "settingskey.h"
 #include "twips.h"
@@ -148,10 +150,16 @@ void frmMain::setTabOrder()
 
 void frmMain::Form_Load()
 {
-    startEpoch_ = services_.clock->now();
-    startSteadyMs_ = services_.clock->steadyMs();
+    DateKeeper& keeper = *services_.keeper;
+    keeper.onSyncNotResumed = [this](const AppError& error) { reportSyncNotResumed(error); };
+    // A program that ended with the date altered is put right before the
+    // real date is taken from the clock.
+    const Recovery recovery = keeper.recover();
+    keeper.anchor();
     const DateText& dates = services_.dates;
-    startDate_ = dates.parse(dates.format(DateText::toQDate(services_.clock->localDate(startEpoch_))));
+    if (recovery.found)
+        showMessage(recoveryMessage(recovery, dates));
+    startDate_ = dates.parse(dates.format(DateText::toQDate(keeper.realDate())));
     const QString startText = dates.format(startDate_);
 
     Text1->setText(startText);

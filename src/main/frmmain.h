@@ -51,6 +51,7 @@ public:
     QDate realDate();
     // Tells the user the real date could not be put back, naming it.
     void reportFailedRestore(const AppError& error);
+    void reportSyncNotResumed(const AppError& error);
 
     // The other windows, shown modally.
     void menuPickaPreset_Click();
@@ -105,8 +106,6 @@ private:
 
     Services& services_;
     QDate startDate_;
-    qint64 startEpoch_ = 0;
-    qint64 startSteadyMs_ = 0;
     bool shown_ = false;
     bool closing_ = false;
     bool quiet_ = false;

@@ -9,18 +9,20 @@
 
 #include <cstdio>
 
+#include "datekeeper.h"
 #include "frmmain.h"
+#include "keepermessages.h"
 #include "registry.h"
 
 QDate frmMain::realDate()
 {
-    // Midnight passes while the program runs: the real date moves on by the
-    // days a steady clock has seen, whatever the wall clock was set to.
+    // One notion of now: the instant at start-up plus the boot-clock time
+    // since, dated in the time zone now in force, whatever the wall clock
+    // was set to. A zone change westward can move it back a day.
     const DateText& dates = services_.dates;
-    const qint64 elapsed = (services_.clock->steadyMs() - startSteadyMs_) / 1000;
-    const QDate now = DateText::toQDate(services_.clock->localDate(startEpoch_ + elapsed));
+    const QDate now = DateText::toQDate(services_.keeper->realDate());
     const QDate held = dates.parse(lblHIDDENorgdate->text());
-    if (!now.isValid() || !held.isValid() || now <= held)
+    if (!now.isValid() || !held.isValid() || now == held)
         return held;
 
     const QString text = dates.format(now);
@@ -58,15 +60,8 @@ void frmMain::cmdReset_Click()
 
 AppError frmMain::restoreRealDate()
 {
-    const DateText& dates = services_.dates;
-    for (const QString& text : {Text1->text(), lblHIDDENorgdate->text()}) {
-        const QDate date = dates.parse(text);
-        if (!date.isValid())
-            return AppError::typeMismatch();
-        if (AppError error = services_.clock->setDate(DateText::toCivil(date)))
-            return error;
-    }
-    return AppError::none();
+    realDate();
+    return services_.keeper->restore().clock;
 }
 
 void frmMain::reportFailedRestore(const AppError& error)
@@ -78,6 +73,16 @@ void frmMain::reportFailedRestore(const AppError& error)
                              .arg(QString::fromLocal8Bit(error.description.c_str()), Text1->text());
     if (quiet_) {
         std::fprintf(stderr, "ravodor: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+        return;
+    }
+    services_.dialogs->MsgBox(text, MsgStyle::Exclamation, QStringLiteral("Ravodor says:"));
+}
+
+void frmMain::reportSyncNotResumed(const AppError& error)
+{
+    const QString text = syncNotResumedMessage(error);
+    if (quiet_) {
+        std::fprintf(stderr, "ravodor: %s\n", qPrintable(text));
         return;
     }
     services_.dialogs->MsgBox(text, MsgStyle::Exclamation, QStringLiteral("Ravodor says:"));
@@ -117,7 +122,7 @@ void frmMain::Form_QueryUnload()
 void frmMain::isDateRestored()
 {
     realDate();
-    if (todayText() != Text1->text()) {
+    if (todayText() != Text1->text() || services_.keeper->altered() || services_.keeper->syncPaused()) {
         if (AppError error = restoreRealDate())
             reportFailedRestore(error);
         else if (strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)

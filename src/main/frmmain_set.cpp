@@ -4,8 +4,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "datekeeper.h"
 #include "errorreport.h"
 #include "frmmain.h"
+#include "keepermessages.h"
 #include "presetline.h"
 
 void frmMain::cmdSet_Click()
@@ -30,7 +32,7 @@ void frmMain::cmdSet_Click()
         return;
     }
 
-    if (AppError error = services_.clock->setDate(DateText::toCivil(wanted))) {
+    if (AppError error = services_.keeper->setDate(DateText::toCivil(wanted))) {
         reportSetFailure(text, error);
         return;
     }
@@ -57,6 +59,8 @@ void frmMain::reportSetFailure(const QString& text, const AppError& error)
     } else if (!services_.dates.isDate(text)) {
         showMessage(QStringLiteral("That date is not in an acceptable format!"));
         focusDateBox();
+    } else if (const QString notChanged = notChangedMessage(error); !notChanged.isEmpty()) {
+        showMessage(notChanged);
     } else if (error.number == kErrPermissionDenied) {
         showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."));
     } else {

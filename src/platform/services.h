@@ -3,16 +3,21 @@
 // tests hand in fakes.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "clock.h"
 #include "datetext.h"
 #include "dialogs.h"
 
+class DateKeeper;
+
 class QWidget;
 
 struct Services {
     SystemClock* clock = nullptr;
+    // Every set and restore goes through it: record, guard, time sync.
+    std::shared_ptr<DateKeeper> keeper;
     MessageBoxes* dialogs = nullptr;
     DateText dates;
     // Ends the process at once; tests observe it instead.

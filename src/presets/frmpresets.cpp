@@ -15,6 +15,8 @@
 #include <QToolTip>
 
 #include "controls.h"
+#include "datekeeper.h"
+#include "keepermessages.h"
 #include "errorreport.h"
 #include "frmmain.h"
 #include "presetline.h"
@@ -243,13 +245,15 @@ void frmPresets::cmdAdd_Click()
         reportAddFailure(AppError::typeMismatch());
         return;
     }
-    if (AppError error = services_.clock->setDate(DateText::toCivil(date))) {
+    if (AppError error = services_.keeper->setDate(DateText::toCivil(date))) {
         reportAddFailure(error);
         return;
     }
     List_Add(List1, txtPresetDescription->text() + QStringLiteral(" = ") + txtPresetDate->text());
-    const QDate real = main_.realDate();
-    if (AppError error = services_.clock->setDate(DateText::toCivil(real))) {
+    // Back to the date in effect before Add, which need not be the real one.
+    main_.realDate();
+    const QDate inEffect = services_.dates.parse(main_.lblHIDDENtoday->text());
+    if (AppError error = services_.keeper->setDate(DateText::toCivil(inEffect))) {
         // The clock is left at the preset's date: the user must know.
         main_.reportFailedRestore(error);
         return;
@@ -270,6 +274,8 @@ void frmPresets::reportAddFailure(const AppError& error)
         showMessage(QStringLiteral("That date is not in an acceptable format!"), MsgStyle::OkOnly);
         txtPresetDate->setFocus();
         SetSelected();
+    } else if (const QString notChanged = notChangedMessage(error); !notChanged.isEmpty()) {
+        showMessage(notChanged, MsgStyle::OkOnly);
     } else if (error.number == kErrPermissionDenied) {
         showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."),
                     MsgStyle::OkOnly);

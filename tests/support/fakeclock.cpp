@@ -72,3 +72,10 @@ void FakeClock::setZone(const QByteArray& zone)
 {
     zone_ = QTimeZone(zone);
 }
+
+void FakeClock::shiftByService(std::int64_t ns)
+{
+    wallNs_ += ns;
+    sets.push_back(date());
+    instants.push_back(wallNs_);
+}

@@ -28,6 +28,8 @@ public:
     void setZone(const QByteArray& zone);
     // Every following set fails with this error (none() to accept again).
     void failWith(const AppError& error) { failure_ = error; }
+    // What the system's time service does when it is allowed to.
+    void shiftByService(std::int64_t ns);
 
     std::vector<QDate> sets;             // the local date of every successful set, in order
     std::vector<std::int64_t> instants;  // the instant of every successful set

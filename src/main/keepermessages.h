@@ -1,0 +1,16 @@
+#pragma once
+// What the user is told about time sync, the restore record and a recovery
+// at start-up: the same words in the windows and on the command line.
+
+#include <QString>
+
+#include "apperror.h"
+#include "datetext.h"
+#include "recovery.h"
+
+// The date was not changed because of time sync or the restore record;
+// empty for any other error.
+QString notChangedMessage(const AppError& error);
+QString syncNotResumedMessage(const AppError& error);
+// What a start found and did about a program that ended with the date altered.
+QString recoveryMessage(const Recovery& recovery, const DateText& dates);
