@@ -1,0 +1,129 @@
+// Time sync is paused while, and only while, the date is away from the real
+// one; the system's time service sets the clock when the direct way is refused.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <functional>
+
+#include "fakeservices.h"
+#include "testenv.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class TimeSyncTest : public MainWindowTest {
+protected:
+    void useService(SyncState sync)
+    {
+        service = std::make_unique<FakeTimeService>(&clock, sync);
+        services.keeper = fakeKeeper(clock, service.get());
+    }
+    void set(const QString& date)
+    {
+        window->Text2->setText(date);
+        window->cmdSet_Click();
+    }
+    std::unique_ptr<FakeTimeService> service;
+};
+
+TEST_F(TimeSyncTest, PausedBeforeTheSetAndResumedOnceByEveryRoadOut)
+{
+    const struct {
+        const char* road;
+        std::function<void(frmMain&)> leave;
+    } roads[] = {
+        {"Reset", [](frmMain& w) { w.cmdReset_Click(); }},
+        {"Exit", [](frmMain& w) { w.cmdExit_Click(); }},
+        {"close box", [](frmMain& w) { w.close(); }},
+        {"countdown", [](frmMain& w) { w.startTimer(1); w.Timer1_Timer(); }},
+        {"signal", [](frmMain& w) { w.closeQuietly(); }},
+    };
+    for (const auto& r : roads) {
+        SCOPED_TRACE(r.road);
+        useService(SyncState::On);
+        show();
+        set("12/12/2001");
+        EXPECT_EQ(service->calls, (Calls{"SetNTP(false)"}));
+        EXPECT_EQ(clock.date(), QDate(2001, 12, 12));
+        r.leave(*window);
+        EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetNTP(true)"}));
+        EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+        EXPECT_FALSE(getSetting("", "RestoreRecord"));
+        window.reset();
+        clock = FakeClock(QDate(2004, 1, 10));
+    }
+}
+
+TEST_F(TimeSyncTest, SyncThatIsOffOrAbsentIsNeverTouched)
+{
+    for (SyncState state : {SyncState::Off, SyncState::None}) {
+        useService(state);
+        show();
+        set("12/12/2001");
+        window->cmdReset_Click();
+        EXPECT_TRUE(service->calls.empty());
+        window.reset();
+    }
+}
+
+TEST_F(TimeSyncTest, APauseThatFailsChangesNothingAndSaysWhy)
+{
+    useService(SyncState::On);
+    service->refusePause = AppError::authorisationDenied();
+    show();
+    set("12/12/2001");
+    EXPECT_EQ(clock.attempts, 0);
+    EXPECT_EQ(dialogs.texts(), QStringList{"Automatic time synchronisation is on and could not be paused "
+                                           "(not authorised). The date was not changed."});
+    EXPECT_FALSE(child<QPushButton>("cmdReset")->isEnabled());
+    EXPECT_FALSE(getSetting("", "RestoreRecord"));
+}
+
+TEST_F(TimeSyncTest, ARefusedDirectSetAsksTheServiceForTheDifference)
+{
+    // Amsterdam goes from winter to summer time between the two dates: the
+    // difference is that of the instants, the time of day stays 12:00.
+    clock = FakeClock(QDate(2004, 1, 10), 12 * 3600, "Europe/Amsterdam");
+    useService(SyncState::Off);
+    clock.failWith(AppError::permissionDenied());
+    show();
+    set("10/07/2004");
+    ASSERT_EQ(service->shifts.size(), 1u);
+    const std::int64_t days = 182;
+    EXPECT_EQ(service->shifts[0], (days * 86400 - 3600) * 1000000);
+    EXPECT_EQ(clock.date(), QDate(2004, 7, 10));
+    EXPECT_EQ(dialogs.texts(), QStringList{"Date is now:  10/07/2004"});
+}
+
+TEST_F(TimeSyncTest, AnAuthorisationRefusedResumesTheSyncPausedForIt)
+{
+    useService(SyncState::On);
+    clock.failWith(AppError::permissionDenied());
+    service->refuseShift = AppError::authorisationDenied();
+    show();
+    set("12/12/2001");
+    EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetTime", "SetNTP(true)"}));
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    EXPECT_TRUE(dialogs.texts()[0].startsWith(
+        "You do not have the proper privilege level to alter the System Time."));
+    EXPECT_FALSE(getSetting("", "RestoreRecord"));
+}
+
+TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOut)
+{
+    useService(SyncState::On);
+    show();
+    set("12/12/2001");
+    service->refuseResume = {kErrTimeService, "timed out", {}, 0};
+    dialogs.clear();
+    window->cmdReset_Click();
+    EXPECT_EQ(dialogs.texts(),
+              (QStringList{"Automatic time synchronisation could not be switched back on (timed out). "
+                           "Switch it on in the date settings, or run: timedatectl set-ntp true",
+                           "Date restored to:  10/01/2004"}));
+}
+
+}  // namespace
