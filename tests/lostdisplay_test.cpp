@@ -13,6 +13,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <optional>
 
 #include "datetext.h"
