@@ -8,6 +8,8 @@ packages=(
     libgtest-dev
     desktop-file-utils
     tzdata util-linux libcap2-bin
+    # An X server of its own for the test that loses the display.
+    xvfb
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
 )

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "frmpresets.h"
 #include "testenv.h"
@@ -316,6 +317,43 @@ TEST_F(PresetsTest, AFailedSaveKeepsTheOldFileAndSaysSo)
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].text.startsWith("The presets could not be saved"));
     EXPECT_TRUE(QDir(folder()).entryList(QDir::Files | QDir::Hidden).size() == 1);  // no temporary left behind
+}
+
+TEST_F(PresetsTest, AFailedSaveDuringAQuietCloseGoesToStandardErrorNotToABox)
+{
+    // A folder where the file should be: no file can be renamed over it.
+    QDir().mkpath(path());
+    open();
+    add("b", "2/2/2002");
+    dialogs.clear();
+    testing::internal::CaptureStderr();
+    window->closeQuietly();
+    const std::string said = testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_NE(said.find("The presets could not be saved"), std::string::npos) << said;
+    EXPECT_EQ(endCount, 1);
+}
+
+TEST_F(PresetsTest, TheFileIsForItsOwnerOnlyHoweverItComesAbout)
+{
+    const struct {
+        const char* how;
+        bool existedWithWiderRights;
+    } cases[] = {{"created at the first opening", false}, {"saved over a file others could read", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        QFile::remove(path());
+        if (c.existedWithWiderRights) {
+            writeFile("a = 1/1/2001\r\n");
+            ::chmod(QFile::encodeName(path()).constData(), 0644);
+        }
+        open();
+        presets->cmdDone_Click();
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
 }
 
 TEST_F(PresetsTest, AFileThatCannotBeCreatedGivesAnEmptyListAndTheNotice)

@@ -13,7 +13,7 @@ namespace {
 
 TEST(QuitSignalsTest, EachSignalRestoresTheDateAndEndsCleanly)
 {
-    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
         TestFolders folders;
         QProcess probe;
         probe.setProgram(QStringLiteral(RAVODOR_SIGNAL_PROBE));

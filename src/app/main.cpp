@@ -11,6 +11,7 @@
 #include "appicon.h"
 #include "datekeeper.h"
 #include "frmmain.h"
+#include "lastchance.h"
 #include "privileged.h"
 #include "quitsignals.h"
 #include "settingskey.h"
@@ -24,7 +25,9 @@ int main(int argc, char* argv[])
     if (startedWithRaisedRights())
         dropUntrustedEnvironment();
 
-    QApplication app(argc, argv);
+    int toolkitArgc = argc;
+    char** toolkitArgv = argumentsForToolkit(&toolkitArgc, argv);
+    QApplication app(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
     QApplication::setWindowIcon(programIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
@@ -51,6 +54,7 @@ int main(int argc, char* argv[])
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 
     frmMain window(services);
+    LastChance lastChance([&window] { window.restoreAtExit(); });
 
     // A signal or the end of the desktop session closes the window like the
     // close box does, so the real date comes back.

@@ -46,6 +46,11 @@ public:
     // Closes without message boxes: for a signal or the end of the session,
     // when nobody may be there to answer them.
     void closeQuietly();
+    // True once a close without message boxes is under way.
+    bool closingQuietly() const { return quiet_; }
+    // For the end of the process by exit() from anywhere: puts the real date
+    // back if it is still altered, showing nothing; failures go to stderr.
+    void restoreAtExit();
     // The real date, advanced by the days that have passed since start-up;
     // Text1 and lblHIDDENorgdate are brought up to it.
     QDate realDate();
@@ -109,6 +114,7 @@ private:
     bool shown_ = false;
     bool closing_ = false;
     bool quiet_ = false;
+    bool restoreFailed_ = false;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

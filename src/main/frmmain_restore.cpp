@@ -123,8 +123,10 @@ void frmMain::isDateRestored()
 {
     realDate();
     if (todayText() != Text1->text() || services_.keeper->altered() || services_.keeper->syncPaused()) {
-        if (AppError error = restoreRealDate())
+        if (AppError error = restoreRealDate()) {
+            restoreFailed_ = true;
             reportFailedRestore(error);
+        }
         else if (strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
             showMessage(QStringLiteral("Date restored to:  ") + todayText());
     }
@@ -134,7 +136,8 @@ void frmMain::isDateRestored()
 void frmMain::Form_Unload()
 {
     emit ending();
-    services_.endProcess(0);
+    // Whoever started the program learns that the clock is still wrong.
+    services_.endProcess(restoreFailed_ ? 1 : 0);
 }
 
 bool frmMain::calcDate(int numberOfDays)

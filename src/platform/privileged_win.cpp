@@ -8,3 +8,13 @@ bool startedWithRaisedRights()
 }
 
 void dropUntrustedEnvironment() {}
+
+bool keptWithRaisedRights(const char*)
+{
+    return true;
+}
+
+char** argumentsForToolkit(int*, char** argv)
+{
+    return argv;
+}

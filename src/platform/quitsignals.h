@@ -1,7 +1,7 @@
 #pragma once
 // Turns the operating system's requests to end the program (SIGTERM, SIGHUP,
-// SIGINT on Unix) into a Qt signal on the user-interface thread, so the
-// program can close the way it always does and put the real date back.
+// SIGINT, SIGQUIT on Unix) into a Qt signal on the user-interface thread, so
+// the program can close the way it always does and put the real date back.
 
 #include <QObject>
 

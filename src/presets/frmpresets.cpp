@@ -14,6 +14,8 @@
 #include <QSaveFile>
 #include <QToolTip>
 
+#include <cstdio>
+
 #include "controls.h"
 #include "datekeeper.h"
 #include "keepermessages.h"
@@ -115,7 +117,7 @@ void frmPresets::Form_Load()
     if (!fileexists(path) && !QFileInfo::exists(path)) {
         // A folder without write rights leaves no file: the list starts empty.
         QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open(QIODevice::WriteOnly, kPresetsFilePermissions))
             file.write(presetsFirstContent());
     }
     if (fileexists(path) && QFileInfo(path).size() != 0) {
@@ -164,15 +166,19 @@ bool frmPresets::List_Save(QListWidget* thelist, const QString& Filename)
     // before the rename.
     const QByteArray content = joinPresetLines(entries);
     QSaveFile file(Filename);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush()
-        && file.size() == content.size() && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.setPermissions(kPresetsFilePermissions)
+        && file.write(content) == content.size() && file.flush() && file.size() == content.size() && file.commit())
         return true;
     // Nothing was there and nothing is lost: no need to alarm anyone.
     if (entries.isEmpty() && !QFileInfo::exists(Filename))
         return false;
-    showMessage(QStringLiteral("The presets could not be saved to %1 (%2).\r\nThe file keeps its earlier presets.")
-                    .arg(QDir::toNativeSeparators(Filename), file.errorString()),
-                MsgStyle::Exclamation);
+    const QString text = QStringLiteral("The presets could not be saved to %1 (%2).\r\nThe file keeps its earlier presets.")
+                             .arg(QDir::toNativeSeparators(Filename), file.errorString());
+    // A close without boxes must not stop at one: nobody may be there.
+    if (main_.closingQuietly())
+        std::fprintf(stderr, "ravodor: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+    else
+        showMessage(text, MsgStyle::Exclamation);
     return false;
 }
 

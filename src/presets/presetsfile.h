@@ -3,6 +3,7 @@
 // in the system's code page.
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <QList>
 
@@ -10,6 +11,9 @@
 
 // The file below the per-user folder, or the program's folder as fallback.
 QString presetsFilePath(const std::string& programFolder);
+
+// Only its owner may read or write it, like the settings.
+constexpr QFileDevice::Permissions kPresetsFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // The content a new file starts with.
 QByteArray presetsFirstContent();

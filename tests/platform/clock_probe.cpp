@@ -4,6 +4,7 @@
 //
 //   clock_probe YEAR MONTH DAY
 //   clock_probe today          (the least harm should every guard fail)
+//   clock_probe instant-on YEAR MONTH DAY FROM_NS   (only computes, sets nothing)
 
 #include <cerrno>
 #include <climits>
@@ -70,11 +71,25 @@ int main(int argc, char** argv)
     const auto clock = makeSystemClock();
 
     CivilDate date;
+    if (argc == 6 && std::strcmp(argv[1], "instant-on") == 0) {
+        char* end = nullptr;
+        errno = 0;
+        const long long from = std::strtoll(argv[5], &end, 10);
+        if (!parseInt(argv[2], &date.year) || !parseInt(argv[3], &date.month) || !parseInt(argv[4], &date.day)
+            || errno != 0 || *end != '\0') {
+            std::fprintf(stderr, "clock_probe: bad instant-on arguments\n");
+            return 2;
+        }
+        std::int64_t instant = 0;
+        const AppError error = clock->instantOn(date, from, &instant);
+        std::printf("error=%d\ninstant_ns=%lld\n", error.number, static_cast<long long>(instant));
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "today") == 0) {
         date = clock->today();
     } else if (argc != 4 || !parseInt(argv[1], &date.year) || !parseInt(argv[2], &date.month)
                || !parseInt(argv[3], &date.day)) {
-        std::fprintf(stderr, "usage: clock_probe YEAR MONTH DAY | clock_probe today\n");
+        std::fprintf(stderr, "usage: clock_probe YEAR MONTH DAY | today | instant-on YEAR MONTH DAY FROM_NS\n");
         return 2;
     }
 

@@ -1,0 +1,33 @@
+#include "lastchance.h"
+
+#include <utility>
+
+namespace {
+
+std::function<void()> g_restore;
+
+void runLastChance()
+{
+    // Taken out first: a restore that itself calls exit() does not recurse.
+    std::function<void()> restore = std::move(g_restore);
+    g_restore = nullptr;
+    if (!restore)
+        return;
+    limitTimeLeft(5);
+    restore();
+    limitTimeLeft(0);
+}
+
+}  // namespace
+
+LastChance::LastChance(std::function<void()> restore)
+{
+    static const bool registered = (registerExitHook(runLastChance), true);
+    (void)registered;
+    g_restore = std::move(restore);
+}
+
+LastChance::~LastChance()
+{
+    runLastChance();
+}
