@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev
-    desktop-file-utils
+    desktop-file-utils appstream
     tzdata util-linux libcap2-bin
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
