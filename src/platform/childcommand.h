@@ -20,6 +20,10 @@ public:
     // False where commands cannot be run this way yet.
     static bool supported();
 
+    // True when a command started from here runs as the user who started
+    // the program: not so in a setuid or setgid program.
+    static bool runsAsCaller();
+
     // Looks a command up as the shell does: a name with a slash as it is,
     // any other in PATH. 0 with its path when it can be run, 127 when there
     // is no such command, 126 when there is one that cannot be run.

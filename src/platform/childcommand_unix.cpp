@@ -82,6 +82,11 @@ bool ChildCommand::supported()
     return true;
 }
 
+bool ChildCommand::runsAsCaller()
+{
+    return ::getuid() == ::geteuid() && ::getgid() == ::getegid();
+}
+
 int ChildCommand::find(const std::string& name, std::string* path)
 {
     if (name.empty())

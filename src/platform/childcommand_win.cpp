@@ -13,6 +13,11 @@ bool ChildCommand::supported()
     return false;
 }
 
+bool ChildCommand::runsAsCaller()
+{
+    return true;
+}
+
 int ChildCommand::find(const std::string&, std::string*)
 {
     return 127;
