@@ -92,8 +92,8 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
         return kExitTempFail;
     }
 
-    // From here an ending signal goes to the command, never ends this
-    // process between setting the date and putting it back.
+    // From here no ending signal ends this process between setting the date
+    // and putting it back: it goes to the command, or waits for the end.
     ChildCommand child;
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
     const std::unique_ptr<TimeService> service = makeTimeService();
@@ -105,8 +105,11 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
 
     int status = child.run(path, argv);
     if (status < 0) {
+        // After EINTR the held signal ends this process once the date is back.
         const int error = errno;
-        say(QStringLiteral("%1: %2").arg(command.first(), QString::fromLocal8Bit(std::strerror(error))));
+        say(error == EINTR ? QStringLiteral("Interrupted before %1 started.").arg(command.first())
+                           : QStringLiteral("%1: %2").arg(command.first(),
+                                                          QString::fromLocal8Bit(std::strerror(error))));
         status = error == ENOENT ? kExitNotFound : kExitCannotRun;
     }
 

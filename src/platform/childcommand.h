@@ -10,9 +10,10 @@
 
 class ChildCommand {
 public:
-    // Signals that arrive from here on wait for the command.
+    // From here on an ending signal that comes while no command runs is
+    // held: run() then starts none, and the destructor hands it back.
     ChildCommand();
-    // Signal handling as it was found; a signal still held takes effect now.
+    // Signal handling as it was found; a held signal takes effect now.
     ~ChildCommand();
     ChildCommand(const ChildCommand&) = delete;
     ChildCommand& operator=(const ChildCommand&) = delete;
@@ -31,7 +32,7 @@ public:
 
     // Starts `path` with `argv` (argv[0] first) and waits for it. Its exit
     // status, or 128 + the number of the signal that ended it; -1 with errno
-    // when it could not be started. The command gets the signal handling
-    // the program was started with.
+    // when it could not be started (EINTR: a signal came first). The command
+    // gets the signal handling the program was started with.
     int run(const std::string& path, const std::vector<std::string>& argv);
 };

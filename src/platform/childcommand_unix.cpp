@@ -17,19 +17,23 @@ constexpr int kRelayed[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kRelayedCount = sizeof kRelayed / sizeof kRelayed[0];
 
 volatile sig_atomic_t g_child = 0;
+volatile sig_atomic_t g_held = 0;  // a signal that came while no command ran
 struct sigaction g_saved[kRelayedCount];
 bool g_relaying[kRelayedCount];
 sigset_t g_savedMask;
 
 void relay(int sig, siginfo_t* info, void*)
 {
+    const pid_t child = g_child;
+    if (child <= 0) {
+        g_held = sig;
+        return;
+    }
     // The terminal sends its keys' signals to the whole foreground group,
     // the command included: passing them on would deliver them twice.
     if (info && info->si_code == SI_KERNEL)
         return;
-    const pid_t child = g_child;
-    if (child > 0)
-        ::kill(child, sig);
+    ::kill(child, sig);
 }
 
 sigset_t relayedSet()
@@ -51,8 +55,9 @@ bool runnableFile(const std::string& path)
 
 ChildCommand::ChildCommand()
 {
-    const sigset_t set = relayedSet();
-    sigprocmask(SIG_BLOCK, &set, &g_savedMask);
+    g_child = 0;
+    g_held = 0;
+    sigprocmask(SIG_BLOCK, nullptr, &g_savedMask);
     for (int i = 0; i < kRelayedCount; ++i) {
         sigaction(kRelayed[i], nullptr, &g_saved[i]);
         // A signal the caller chose to ignore (nohup) stays ignored, by the command too.
@@ -75,6 +80,8 @@ ChildCommand::~ChildCommand()
             sigaction(kRelayed[i], &g_saved[i], nullptr);
     }
     sigprocmask(SIG_SETMASK, &g_savedMask, nullptr);
+    if (g_held)
+        ::raise(g_held);
 }
 
 bool ChildCommand::supported()
@@ -138,6 +145,15 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
         if (g_relaying[i])
             sigaddset(&defaults, kRelayed[i]);
     }
+    // Held from here until the command's number is known, so that none is lost.
+    const sigset_t set = relayedSet();
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, &set, &mask);
+    if (g_held) {
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
+        errno = EINTR;
+        return -1;
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
@@ -147,23 +163,18 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
     const int error = posix_spawn(&pid, path.c_str(), nullptr, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
         errno = error;
         return -1;
     }
-
-    // Signals held since the constructor reach the command now.
     g_child = pid;
-    sigprocmask(SIG_SETMASK, &g_savedMask, nullptr);
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
 
     // Waits without reaping, so that its process number cannot go to
     // another process while a signal may still be passed on to it.
     siginfo_t info {};
     while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
-    // From now on a signal waits again: it takes effect once the program
-    // has put things right, when the destructor hands it back.
-    const sigset_t set = relayedSet();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
     g_child = 0;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
