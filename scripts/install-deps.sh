@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev
-    desktop-file-utils
+    desktop-file-utils appstream
     tzdata util-linux libcap2-bin
     # An X server of its own for the test that loses the display.
     xvfb

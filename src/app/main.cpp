@@ -3,17 +3,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "appicon.h"
+#include "commandline.h"
 #include "datekeeper.h"
 #include "frmmain.h"
 #include "lastchance.h"
 #include "privileged.h"
 #include "quitsignals.h"
+#include "runat.h"
 #include "settingskey.h"
 #include "shell.h"
 #include "timeservice.h"
@@ -24,6 +27,27 @@ int main(int argc, char* argv[])
     // must not load plugins from wherever its caller points Qt.
     if (startedWithRaisedRights())
         dropUntrustedEnvironment();
+
+    // Decided before any application object exists: none of these needs a
+    // display, the clock or the settings.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Help:
+    case CommandLine::Version:
+        std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Usage:
+        std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
+        return kExitUsage;
+    case CommandLine::RunAt:
+        return runAt(commandLine.date, commandLine.command,
+                     QFileInfo(arguments.value(0)).completeBaseName().toStdString());
+    case CommandLine::Window:
+        break;
+    }
 
     int toolkitArgc = argc;
     char** toolkitArgv = argumentsForToolkit(&toolkitArgc, argv);
@@ -67,5 +91,10 @@ int main(int argc, char* argv[])
 
     window.Form_Load();
     window.show();
+    // After the automatic set, as if the user had typed the date and pressed Set.
+    if (commandLine.hasDate) {
+        window.Text2->setText(commandLine.date);
+        window.cmdSet_Click();
+    }
     return app.exec();
 }

@@ -1,0 +1,117 @@
+#include "commandline.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include "version.h"
+
+namespace {
+
+// The options QGuiApplication and QApplication take from the command line
+// themselves (and the X11 ones the xcb plugin reads). The parser must know
+// them, or it calls them unknown; the help leaves them out.
+const char* const kQtValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display", "geometry",
+    "title", "name", "visual", "ncols", "style", "stylesheet", "dialogs", "fontengine", "darkmode",
+};
+const char* const kQtFlagOptions[] = {
+    "reverse", "widgetcount", "nograb", "dograb", "sync", "cmap", "testability",
+};
+
+QString usageLines(const QString& program)
+{
+    return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
+                          "       %1 --at DATE [--] COMMAND [ARG...]\n")
+        .arg(program);
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    const QString program = arguments.isEmpty() ? QStringLiteral("ravodor")
+                                                : QFileInfo(arguments.first()).fileName();
+
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-platform), and a command's own
+    // options after --at COMMAND belong to the command, as with env or nice.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.setApplicationDescription(
+        QStringLiteral("Changes the system date for a while and puts the real date back."));
+
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption date(
+        QStringLiteral("date"),
+        QStringLiteral("Start with DATE in \"Alter date\" and set it at once, as Set does."),
+        QStringLiteral("DATE"));
+    const QCommandLineOption at(
+        QStringLiteral("at"),
+        QStringLiteral("Set DATE without a window, run COMMAND, then put the real date back; "
+                       "exit with COMMAND's status."),
+        QStringLiteral("DATE"));
+    parser.addOptions({help, version, date, at});
+    for (const char* name : kQtValueOptions) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : kQtFlagOptions) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 QStringLiteral("With --at: the command to run, and its arguments."),
+                                 QStringLiteral("[COMMAND [ARG...]]"));
+
+    CommandLine result;
+    const auto usageError = [&](const QString& message) {
+        result.action = CommandLine::Usage;
+        result.text = program + QStringLiteral(": ") + message + QLatin1Char('\n') + usageLines(program)
+                      + QStringLiteral("Try '%1 --help' for more information.\n").arg(program);
+        return result;
+    };
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        // The parser's own first line names the program by its full path.
+        const QString text = parser.helpText();
+        result.action = CommandLine::Help;
+        result.text = usageLines(program) + text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = CommandLine::Version;
+        result.text = QStringLiteral("Ravodor %1.%2.%3\n")
+                          .arg(RAVODOR_VERSION_MAJOR)
+                          .arg(RAVODOR_VERSION_MINOR)
+                          .arg(RAVODOR_VERSION_PATCH);
+        return result;
+    }
+    if (parser.values(date).size() > 1 || parser.values(at).size() > 1)
+        return usageError(QStringLiteral("DATE given more than once."));
+
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(at)) {
+        if (parser.isSet(date))
+            return usageError(QStringLiteral("--at and --date cannot be used together."));
+        if (positional.isEmpty())
+            return usageError(QStringLiteral("--at needs a COMMAND to run."));
+        result.action = CommandLine::RunAt;
+        result.date = parser.value(at);
+        result.command = positional;
+        return result;
+    }
+    if (!positional.isEmpty())
+        return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
+    result.hasDate = parser.isSet(date);
+    result.date = parser.value(date);
+    return result;
+}

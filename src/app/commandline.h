@@ -1,0 +1,40 @@
+#pragma once
+// What the command line asks for. It is read before any application object
+// exists, so that --help, --version, usage errors and --at never need a
+// display and never reach the clock or the settings.
+
+#include <QString>
+#include <QStringList>
+
+struct CommandLine {
+    enum Action {
+        Window,   // the normal start, perhaps with --date
+        Help,     // print `text` to stdout, exit 0
+        Version,  // print `text` to stdout, exit 0
+        Usage,    // print `text` to stderr, exit kExitUsage
+        RunAt,    // set `date`, run `command`, put the real date back
+    };
+    Action action = Window;
+    bool hasDate = false;  // --date given (its text may still be no date)
+    QString date;          // the DATE of --date or --at
+    QStringList command;   // COMMAND [ARG...] of --at
+    QString text;          // what Help, Version and Usage print
+};
+
+// Exit codes after sysexits.h.
+enum ExitCode : int {
+    kExitUsage = 64,        // EX_USAGE
+    kExitNotADate = 65,     // EX_DATAERR
+    kExitUnavailable = 69,  // EX_UNAVAILABLE: time sync could not be paused
+    kExitSoftware = 70,     // EX_SOFTWARE: the real date could not be put back
+    kExitOsError = 71,      // EX_OSERR: the system failed otherwise
+    kExitCantCreate = 73,   // EX_CANTCREAT: the restore record could not be written
+    kExitTempFail = 75,     // EX_TEMPFAIL: another --at has the date altered
+    kExitNoPerm = 77,       // EX_NOPERM: no right to set the clock
+    kExitCannotRun = 126,   // COMMAND found but not executable (as the shell)
+    kExitNotFound = 127,    // COMMAND not found (as the shell)
+};
+
+// `arguments` as in argv, the program's name first. Qt's own options
+// (-platform, -style, ...) are accepted and left to the application.
+CommandLine parseCommandLine(const QStringList& arguments);

@@ -1,0 +1,127 @@
+#include "runat.h"
+
+#include <QDate>
+#include <QLocale>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "childcommand.h"
+#include "clock.h"
+#include "commandline.h"
+#include "datekeeper.h"
+#include "datetext.h"
+#include "guard.h"
+#include "settingskey.h"
+#include "timeservice.h"
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "ravodor: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// Why the date could not be set, and the exit code that says so.
+int refuse(const AppError& error)
+{
+    const QString reason = QString::fromStdString(error.description);
+    switch (error.number) {
+    case kErrPermissionDenied:
+        say(error.cause == kRefusalAuthDenied
+                ? QStringLiteral("The system's authorisation to set the clock was denied.")
+                : QStringLiteral("You do not have the proper privilege level to alter the System Time."));
+        return kExitNoPerm;
+    case kErrSyncNotPaused:
+        say(QStringLiteral("Automatic time sync could not be paused: %1").arg(reason));
+        return kExitUnavailable;
+    case kErrInvalidCall:
+        say(QStringLiteral("The system cannot be set to that date."));
+        return kExitNotADate;
+    case kErrNoRecord:
+        say(QStringLiteral("The restore record could not be written: %1").arg(reason));
+        return kExitCantCreate;
+    case kErrTimeService:
+    case kErrSyncStillOn:
+        say(QStringLiteral("The time service failed: %1").arg(reason));
+        return kExitUnavailable;
+    default:
+        say(QStringLiteral("The date could not be set: %1").arg(reason));
+        return kExitOsError;
+    }
+}
+
+}  // namespace
+
+int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName)
+{
+    if (!ChildCommand::supported()) {
+        say(QStringLiteral("--at is not supported on this system yet."));
+        return kExitUnavailable;
+    }
+    if (!ChildCommand::runsAsCaller()) {
+        // A setuid program would hand its user to any command.
+        say(QStringLiteral("--at runs no command as another user: give the program the capability "
+                           "to set the clock instead of setuid or setgid (see ravodor(1))."));
+        return kExitNoPerm;
+    }
+    const DateText dates(QLocale::system());
+    const QDate wanted = dates.parse(dateText);
+    if (!wanted.isValid() || !DateText::inRange(wanted)) {
+        say(QStringLiteral("'%1' is not a date.").arg(dateText));
+        return kExitNotADate;
+    }
+
+    // Everything that can fail without the date is checked before it changes.
+    std::vector<std::string> argv;
+    for (const QString& arg : command)
+        argv.push_back(arg.toLocal8Bit().toStdString());
+    std::string path;
+    if (const int status = ChildCommand::find(argv.front(), &path)) {
+        say(QStringLiteral("%1: %2").arg(command.first(), status == kExitNotFound
+                                                              ? QStringLiteral("command not found")
+                                                              : QStringLiteral("cannot be run")));
+        return status;
+    }
+    const std::unique_ptr<AlterLock> lock = takeAlterLock(exeBaseName);
+    if (!lock->held()) {
+        say(QStringLiteral("Another 'ravodor --at' has the date altered; try again when it has ended."));
+        return kExitTempFail;
+    }
+
+    // From here no ending signal ends this process between setting the date
+    // and putting it back: it goes to the command, or waits for the end.
+    ChildCommand child;
+    const std::unique_ptr<SystemClock> clock = makeSystemClock();
+    const std::unique_ptr<TimeService> service = makeTimeService();
+    const std::unique_ptr<GuardProcess> guard = makeRunAtGuard(exeBaseName);
+    DateKeeper keeper(*clock, *service, settingsKeyPath(exeBaseName), guard.get());
+    keeper.anchor();
+    if (const AppError error = keeper.setDate(DateText::toCivil(wanted)))
+        return refuse(error);
+
+    int status = child.run(path, argv);
+    if (status < 0) {
+        // After EINTR the held signal ends this process once the date is back.
+        const int error = errno;
+        say(error == EINTR ? QStringLiteral("Interrupted before %1 started.").arg(command.first())
+                           : QStringLiteral("%1: %2").arg(command.first(),
+                                                          QString::fromLocal8Bit(std::strerror(error))));
+        status = error == ENOENT ? kExitNotFound : kExitCannotRun;
+    }
+
+    const DateKeeper::Restored restored = keeper.restore();
+    if (restored.sync)
+        say(QStringLiteral("Automatic time sync could not be switched back on: %1")
+                .arg(QString::fromStdString(restored.sync.description)));
+    if (restored.clock) {
+        say(QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
+                .arg(dates.format(DateText::toQDate(keeper.realDate())),
+                     QString::fromStdString(restored.clock.description)));
+        return kExitSoftware;
+    }
+    return status;
+}

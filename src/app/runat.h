@@ -1,0 +1,28 @@
+#pragma once
+// ravodor --at DATE -- COMMAND [ARG...]: the date in effect for exactly the
+// life of one command, with the same promise as the window: the real date
+// comes back. No window; every message goes to stderr.
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+class GuardProcess;
+
+// The exit code: COMMAND's status, or one of ExitCode (commandline.h).
+int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName);
+
+// Holds the right to alter the date for one --at while it lives.
+class AlterLock {
+public:
+    virtual ~AlterLock() = default;
+    // False when another run has the date altered.
+    virtual bool held() const = 0;
+};
+
+// The seams of --at to the rest of the program (runatseams.cpp).
+std::unique_ptr<AlterLock> takeAlterLock(const std::string& exeBaseName);
+// The guard that puts the real date back should this process die; may be null.
+std::unique_ptr<GuardProcess> makeRunAtGuard(const std::string& exeBaseName);

@@ -1,0 +1,38 @@
+#pragma once
+// Runs a command as a child of the program, with the program's environment
+// and standard streams, and waits for it. While an instance lives, the
+// signals that ask the program to end (interrupt, terminate, hang-up, quit)
+// do not end it: they go on to the command, and the program stays to put
+// things right after the command has ended.
+
+#include <string>
+#include <vector>
+
+class ChildCommand {
+public:
+    // From here on an ending signal that comes while no command runs is
+    // held: run() then starts none, and the destructor hands it back.
+    ChildCommand();
+    // Signal handling as it was found; a held signal takes effect now.
+    ~ChildCommand();
+    ChildCommand(const ChildCommand&) = delete;
+    ChildCommand& operator=(const ChildCommand&) = delete;
+
+    // False where commands cannot be run this way yet.
+    static bool supported();
+
+    // True when a command started from here runs as the user who started
+    // the program: not so in a setuid or setgid program.
+    static bool runsAsCaller();
+
+    // Looks a command up as the shell does: a name with a slash as it is,
+    // any other in PATH. 0 with its path when it can be run, 127 when there
+    // is no such command, 126 when there is one that cannot be run.
+    static int find(const std::string& name, std::string* path);
+
+    // Starts `path` with `argv` (argv[0] first) and waits for it. Its exit
+    // status, or 128 + the number of the signal that ended it; -1 with errno
+    // when it could not be started (EINTR: a signal came first). The command
+    // gets the signal handling the program was started with.
+    int run(const std::string& path, const std::vector<std::string>& argv);
+};

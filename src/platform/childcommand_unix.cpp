@@ -1,0 +1,185 @@
+#include "childcommand.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kRelayed[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kRelayedCount = sizeof kRelayed / sizeof kRelayed[0];
+
+volatile sig_atomic_t g_child = 0;
+volatile sig_atomic_t g_held = 0;  // a signal that came while no command ran
+struct sigaction g_saved[kRelayedCount];
+bool g_relaying[kRelayedCount];
+sigset_t g_savedMask;
+
+void relay(int sig, siginfo_t* info, void*)
+{
+    const pid_t child = g_child;
+    if (child <= 0) {
+        g_held = sig;
+        return;
+    }
+    // The terminal sends its keys' signals to the whole foreground group,
+    // the command included: passing them on would deliver them twice.
+    if (info && info->si_code == SI_KERNEL)
+        return;
+    ::kill(child, sig);
+}
+
+sigset_t relayedSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kRelayed)
+        sigaddset(&set, sig);
+    return set;
+}
+
+bool runnableFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+ChildCommand::ChildCommand()
+{
+    g_child = 0;
+    g_held = 0;
+    sigprocmask(SIG_BLOCK, nullptr, &g_savedMask);
+    for (int i = 0; i < kRelayedCount; ++i) {
+        sigaction(kRelayed[i], nullptr, &g_saved[i]);
+        // A signal the caller chose to ignore (nohup) stays ignored, by the command too.
+        g_relaying[i] = g_saved[i].sa_handler != SIG_IGN;
+        if (!g_relaying[i])
+            continue;
+        struct sigaction action {};
+        action.sa_sigaction = relay;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(kRelayed[i], &action, nullptr);
+    }
+}
+
+ChildCommand::~ChildCommand()
+{
+    g_child = 0;
+    for (int i = 0; i < kRelayedCount; ++i) {
+        if (g_relaying[i])
+            sigaction(kRelayed[i], &g_saved[i], nullptr);
+    }
+    sigprocmask(SIG_SETMASK, &g_savedMask, nullptr);
+    if (g_held)
+        ::raise(g_held);
+}
+
+bool ChildCommand::supported()
+{
+    return true;
+}
+
+bool ChildCommand::runsAsCaller()
+{
+    return ::getuid() == ::geteuid() && ::getgid() == ::getegid();
+}
+
+int ChildCommand::find(const std::string& name, std::string* path)
+{
+    if (name.empty())
+        return 127;
+    if (name.find('/') != std::string::npos) {
+        if (runnableFile(name)) {
+            *path = name;
+            return 0;
+        }
+        return ::access(name.c_str(), F_OK) == 0 ? 126 : 127;
+    }
+    std::string search;
+    if (const char* env = std::getenv("PATH")) {
+        search = env;
+    } else {
+        search.resize(::confstr(_CS_PATH, nullptr, 0));
+        ::confstr(_CS_PATH, search.data(), search.size());
+        search.resize(std::strlen(search.c_str()));
+    }
+    int status = 127;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type end = search.find(':', start);
+        std::string folder = search.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        // An empty entry is the current folder, as for execvp.
+        const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        if (runnableFile(candidate)) {
+            *path = candidate;
+            return 0;
+        }
+        if (::access(candidate.c_str(), F_OK) == 0)
+            status = 126;
+        if (end == std::string::npos)
+            return status;
+        start = end + 1;
+    }
+}
+
+int ChildCommand::run(const std::string& path, const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int i = 0; i < kRelayedCount; ++i) {
+        if (g_relaying[i])
+            sigaddset(&defaults, kRelayed[i]);
+    }
+    // Held from here until the command's number is known, so that none is lost.
+    const sigset_t set = relayedSet();
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, &set, &mask);
+    if (g_held) {
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
+        errno = EINTR;
+        return -1;
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &g_savedMask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, path.c_str(), nullptr, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
+        errno = error;
+        return -1;
+    }
+    g_child = pid;
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+
+    // Waits without reaping, so that its process number cannot go to
+    // another process while a signal may still be passed on to it.
+    siginfo_t info {};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    g_child = 0;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}

@@ -1,0 +1,30 @@
+#include "childcommand.h"
+
+#include <cerrno>
+
+// Commands are not run at a date on Windows yet.
+
+ChildCommand::ChildCommand() = default;
+
+ChildCommand::~ChildCommand() = default;
+
+bool ChildCommand::supported()
+{
+    return false;
+}
+
+bool ChildCommand::runsAsCaller()
+{
+    return true;
+}
+
+int ChildCommand::find(const std::string&, std::string*)
+{
+    return 127;
+}
+
+int ChildCommand::run(const std::string&, const std::vector<std::string>&)
+{
+    errno = ENOSYS;
+    return -1;
+}

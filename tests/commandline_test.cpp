@@ -1,0 +1,68 @@
+// What each command line asks for, decided before any window exists.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "commandline.h"
+
+namespace {
+
+struct ParseCase {
+    const char* name;
+    QStringList arguments;  // after the program's name
+    CommandLine::Action action;
+    QString date;           // --date or --at
+    QStringList command;
+    QString firstLine;      // of what is printed, when it matters
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CommandLineParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(CommandLineParse, Decides)
+{
+    const ParseCase& c = GetParam();
+    const CommandLine line = parseCommandLine(QStringList{QStringLiteral("/usr/bin/ravodor")} + c.arguments);
+    EXPECT_EQ(line.action, c.action);
+    EXPECT_EQ(line.date, c.date);
+    EXPECT_EQ(line.hasDate, c.action == CommandLine::Window && !c.date.isEmpty());
+    EXPECT_EQ(line.command, c.command);
+    if (!c.firstLine.isEmpty()) {
+        EXPECT_EQ(line.text.section(QLatin1Char('\n'), 0, 0), c.firstLine);
+    }
+}
+
+using S = QStringList;
+const QString kDay = QStringLiteral("2030-01-01");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineParse,
+    ::testing::Values(
+        ParseCase{"Nothing", {}, CommandLine::Window, {}, {}, {}},
+        ParseCase{"Help", S{"--help"}, CommandLine::Help, {}, {},
+                  "Usage: ravodor [--date DATE] [Qt options]"},
+        ParseCase{"ShortHelp", S{"-h"}, CommandLine::Help, {}, {}, {}},
+        ParseCase{"Version", S{"--version"}, CommandLine::Version, {}, {}, "Ravodor " RAVODOR_PROJECT_VERSION},
+        ParseCase{"Date", S{"--date", kDay}, CommandLine::Window, kDay, {}, {}},
+        ParseCase{"DateJoined", S{"--date=" + kDay}, CommandLine::Window, kDay, {}, {}},
+        ParseCase{"QtOptionsPass", S{"-platform", "offscreen", "-style=fusion", "-reverse", "--date", kDay},
+                  CommandLine::Window, kDay, {}, {}},
+        ParseCase{"AtWithDashes", S{"--at", kDay, "--", "ls", "-l"}, CommandLine::RunAt, kDay, S{"ls", "-l"}, {}},
+        ParseCase{"AtWithoutDashes", S{"--at", kDay, "ls", "-l", "--date", "x"}, CommandLine::RunAt, kDay,
+                  S{"ls", "-l", "--date", "x"}, {}},
+        ParseCase{"AtWithoutCommand", S{"--at", kDay}, CommandLine::Usage, {}, {},
+                  "ravodor: --at needs a COMMAND to run."},
+        ParseCase{"UnknownOption", S{"--frob"}, CommandLine::Usage, {}, {}, "ravodor: Unknown option 'frob'."},
+        ParseCase{"ErrorBeforeHelp", S{"--help", "--frob"}, CommandLine::Usage, {}, {}, {}},
+        ParseCase{"MissingValue", S{"--date"}, CommandLine::Usage, {}, {},
+                  "ravodor: Missing value after '--date'."},
+        ParseCase{"StrayArgument", S{"today"}, CommandLine::Usage, {}, {}, {}}),
+    [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
