@@ -12,6 +12,7 @@
 #include "clock.h"
 #include "commandline.h"
 #include "datekeeper.h"
+#include "keepermessages.h"
 #include "datetext.h"
 #include "guard.h"
 #include "settingskey.h"
@@ -36,13 +37,13 @@ int refuse(const AppError& error)
                 : QStringLiteral("You do not have the proper privilege level to alter the System Time."));
         return kExitNoPerm;
     case kErrSyncNotPaused:
-        say(QStringLiteral("Automatic time sync could not be paused: %1").arg(reason));
+        say(notChangedMessage(error));
         return kExitUnavailable;
     case kErrInvalidCall:
         say(QStringLiteral("The system cannot be set to that date."));
         return kExitNotADate;
     case kErrNoRecord:
-        say(QStringLiteral("The restore record could not be written: %1").arg(reason));
+        say(notChangedMessage(error));
         return kExitCantCreate;
     case kErrTimeService:
     case kErrSyncStillOn:
@@ -99,6 +100,10 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     const std::unique_ptr<TimeService> service = makeTimeService();
     const std::unique_ptr<GuardProcess> guard = makeRunAtGuard(exeBaseName);
     DateKeeper keeper(*clock, *service, settingsKeyPath(exeBaseName), guard.get());
+    keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
+    // A program that ended with the date altered is put right first.
+    if (const Recovery recovery = keeper.recover(); recovery.found)
+        say(recoveryMessage(recovery, dates));
     keeper.anchor();
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)))
         return refuse(error);
@@ -114,9 +119,6 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     }
 
     const DateKeeper::Restored restored = keeper.restore();
-    if (restored.sync)
-        say(QStringLiteral("Automatic time sync could not be switched back on: %1")
-                .arg(QString::fromStdString(restored.sync.description)));
     if (restored.clock) {
         say(QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
                 .arg(dates.format(DateText::toQDate(keeper.realDate())),
