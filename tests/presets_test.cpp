@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include "frmpresets.h"
+#include "refusalmessage.h"
 #include "testenv.h"
 
 namespace {
@@ -202,7 +203,7 @@ TEST_F(PresetsTest, AddRefusesWhatItCannotProve)
     dialogs.clear();
     clock.failWith(AppError::permissionDenied());
     add("x", "12/12/2001");
-    EXPECT_EQ(dialogs.texts(), QStringList{"You do not have the proper privilege level to alter the System Time."});
+    EXPECT_EQ(dialogs.texts(), QStringList{refusalMessage(AppError::permissionDenied())});
     EXPECT_EQ(in<QLineEdit>("txtPresetDescription")->text(), "x");
     EXPECT_EQ(in<QLineEdit>("txtPresetDate")->text(), "12/12/2001");
 

@@ -8,6 +8,7 @@
 
 #include "services.h"
 
+class AlteredTray;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -51,6 +52,10 @@ public:
     QDate realDate();
     // Tells the user the real date could not be put back, naming it.
     void reportFailedRestore(const AppError& error);
+
+    // Shows, in the tray, whether a date other than the real one is in
+    // effect; run after anything that changes lblHIDDENtoday or Text1.
+    void showAlteredState();
 
     // The other windows, shown modally.
     void menuPickaPreset_Click();
@@ -110,6 +115,7 @@ private:
     bool shown_ = false;
     bool closing_ = false;
     bool quiet_ = false;
+    AlteredTray* tray_ = nullptr;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -7,6 +7,7 @@
 #include "errorreport.h"
 #include "frmmain.h"
 #include "presetline.h"
+#include "refusalmessage.h"
 
 void frmMain::cmdSet_Click()
 {
@@ -58,7 +59,7 @@ void frmMain::reportSetFailure(const QString& text, const AppError& error)
         showMessage(QStringLiteral("That date is not in an acceptable format!"));
         focusDateBox();
     } else if (error.number == kErrPermissionDenied) {
-        showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."));
+        showMessage(refusalMessage(error));
     } else {
         services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmMain, cmdSet")), MsgStyle::OkOnly,
                                   QStringLiteral("Error"), QString::fromStdString(error.helpFile),

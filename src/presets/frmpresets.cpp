@@ -19,6 +19,7 @@
 #include "frmmain.h"
 #include "presetline.h"
 #include "presetsfile.h"
+#include "refusalmessage.h"
 #include "twips.h"
 
 namespace {
@@ -53,6 +54,7 @@ void frmPresets::createControls()
     setBoxColours(List1, palette().color(QPalette::Button), QColor(0, 0, 192));
     List1->viewport()->setMouseTracking(true);
     List1->viewport()->installEventFilter(this);
+    List1->setAccessibleName(QStringLiteral("Presets"));
 
     cmdPick = named(new QPushButton(QStringLiteral("&Pick"), Frame1), "cmdPick");
     placeTwips(cmdPick, 210, 1455, 1590, 315);
@@ -77,6 +79,9 @@ void frmPresets::createControls()
     placeTwips(txtPresetDate, 1155, 645, 2295, 285);
     setBoxColours(txtPresetDate, QColor(0, 192, 0), palette().color(QPalette::ButtonText), true);
     txtPresetDate->setToolTip(QStringLiteral(" Enter the date here that belongs to your description "));
+    // The labels name their boxes (otherwise the frame's "Add" would).
+    lblDescription->setBuddy(txtPresetDescription);
+    lblDate->setBuddy(txtPresetDate);
     cmdAdd = named(new QPushButton(QStringLiteral("&Add"), Frame2), "cmdAdd");
     placeTwips(cmdAdd, 225, 1050, 3255, 315);
     connect(cmdAdd, &QPushButton::clicked, this, &frmPresets::cmdAdd_Click);
@@ -271,8 +276,7 @@ void frmPresets::reportAddFailure(const AppError& error)
         txtPresetDate->setFocus();
         SetSelected();
     } else if (error.number == kErrPermissionDenied) {
-        showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."),
-                    MsgStyle::OkOnly);
+        showMessage(refusalMessage(error), MsgStyle::OkOnly);
     } else {
         services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmPresets, cmdAdd")), MsgStyle::OkOnly,
                                   QStringLiteral("Error"), QString::fromStdString(error.helpFile),
