@@ -1,5 +1,7 @@
 #include "frmpresets.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -82,6 +84,17 @@ void frmPresets::createControls()
     // The labels name their boxes (otherwise the frame's "Add" would).
     lblDescription->setBuddy(txtPresetDescription);
     lblDate->setBuddy(txtPresetDate);
+    // A label ends where its box begins; where the font is wider than the
+    // design's, the boxes give way rather than cover "Description:".
+    const int labelLeft = lblDescription->x();
+    const int boxRight = txtPresetDescription->geometry().right();
+    const int needed = labelLeft + std::max(lblDescription->sizeHint().width(), lblDate->sizeHint().width())
+                       + twips(this, 30);
+    const int boxLeft = std::max(txtPresetDescription->x(), needed);
+    for (QLineEdit* box : {txtPresetDescription, txtPresetDate})
+        box->setGeometry(boxLeft, box->y(), boxRight - boxLeft + 1, box->height());
+    for (QLabel* caption : {lblDescription, lblDate})
+        caption->resize(boxLeft - labelLeft - twips(this, 15), caption->height());
     cmdAdd = named(new QPushButton(QStringLiteral("&Add"), Frame2), "cmdAdd");
     placeTwips(cmdAdd, 225, 1050, 3255, 315);
     connect(cmdAdd, &QPushButton::clicked, this, &frmPresets::cmdAdd_Click);
