@@ -1,6 +1,7 @@
 // The About window: what it shows, the year that follows the clock, and the
 // two ways out, Ok and the home-page address.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -275,6 +276,37 @@ TEST_F(AboutTest, TheProgramIconComesInEverySizeAndShowsInTheWindow)
     load();
     frmabout about(services, window.get());
     EXPECT_FALSE(in<QLabel>(about, "imgicon")->pixmap().isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AboutTest, EnterSpaceAndAScreenReadersPressFollowTheLinkAsAClickDoes)
+{
+    show();
+    const std::function<void(QWidget*)> ways[] = {
+        [](QWidget* link) { QTest::keyClick(link, Qt::Key_Return); },
+        [](QWidget* link) { QTest::keyClick(link, Qt::Key_Enter, Qt::KeypadModifier); },
+        [](QWidget* link) { QTest::keyClick(link, Qt::Key_Space); },
+        [](QWidget* link) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(link);
+            accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        },
+    };
+    for (const auto& follow : ways) {
+        requests.clear();
+        window->showNormal();
+        ASSERT_TRUE(whileAboutOpen([&](frmabout& about) {
+            auto* link = in<QLabel>(about, "lblurl");
+            link->setFocus();
+            follow(link);
+        }));
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].address, "https://www.example.org/ravodor");
+        EXPECT_TRUE(requests[0].mainMinimised);
+        EXPECT_TRUE(window->isMinimized());
+    }
 }
 
 }  // namespace

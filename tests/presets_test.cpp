@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "frmpresets.h"
+#include "refusalmessage.h"
 #include "testenv.h"
 
 namespace {
@@ -204,7 +205,7 @@ TEST_F(PresetsTest, AddRefusesWhatItCannotProve)
     dialogs.clear();
     clock.failWith(AppError::permissionDenied());
     add("x", "12/12/2001");
-    EXPECT_EQ(dialogs.texts(), QStringList{"You do not have the proper privilege level to alter the System Time."});
+    EXPECT_EQ(dialogs.texts(), QStringList{refusalMessage(AppError::permissionDenied())});
     EXPECT_EQ(in<QLineEdit>("txtPresetDescription")->text(), "x");
     EXPECT_EQ(in<QLineEdit>("txtPresetDate")->text(), "12/12/2001");
 

@@ -1,5 +1,6 @@
 // Right-button presses on Set and Exit open their menus at the pointer; no
-// other button does, and a right press never runs Set or Exit.
+// other button does, and a right press never runs Set or Exit. The Menu key
+// and Shift+F10 open them from the keyboard.
 
 #include <QApplication>
 #include <QMenu>
@@ -7,15 +8,17 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "testenv.h"
 
 namespace {
 
-class RightClickTest : public MainWindowTest {
+class RightClickTestBase : public MainWindowTest {
 protected:
-    // Presses a mouse button on a control; returns the popup that opened, if
-    // any, after choosing `choice` in it (or dismissing it).
-    QMenu* pressOn(const char* button, Qt::MouseButton mouse, const char* choice = nullptr)
+    // Runs `act`; returns the popup it opened, if any, after choosing
+    // `choice` in it (or dismissing it).
+    QMenu* popupOf(const std::function<void()>& act, const char* choice = nullptr)
     {
         QMenu* opened = nullptr;
         QTimer::singleShot(0, [&] {
@@ -28,13 +31,31 @@ protected:
                                                     : window->findChild<QAction*>(choice)->trigger();
             opened->close();
         });
-        auto* target = child<QPushButton>(button);
-        QTest::mousePress(target, mouse, {}, QPoint(5, 5));
-        QTest::mouseRelease(target, mouse, {}, QPoint(5, 5));
+        act();
         QCoreApplication::processEvents();
         return opened;
     }
+    QMenu* keyOn(QPushButton* button, Qt::Key key, Qt::KeyboardModifiers modifiers)
+    {
+        button->setFocus();
+        return popupOf([&] { QTest::keyClick(button, key, modifiers); });
+    }
     QPoint popupAt;
+};
+
+class RightClickTest : public RightClickTestBase {
+protected:
+    // Presses a mouse button on a control.
+    QMenu* pressOn(const char* button, Qt::MouseButton mouse, const char* choice = nullptr)
+    {
+        auto* target = child<QPushButton>(button);
+        return popupOf(
+            [&] {
+                QTest::mousePress(target, mouse, {}, QPoint(5, 5));
+                QTest::mouseRelease(target, mouse, {}, QPoint(5, 5));
+            },
+            choice);
+    }
 };
 
 TEST_F(RightClickTest, RightOnSetOpensQuicksetAtThePointerWithoutSetting)
@@ -90,6 +111,52 @@ TEST_F(RightClickTest, DuringACountdownExitOpensNothingButTheMenuBarStillWorks)
     EXPECT_EQ(pressOn("cmdExit", Qt::RightButton), nullptr);
     action("menuAuto2seconds")->trigger();  // the menu bar's item
     EXPECT_EQ(window->intCountdown, 2);
+}
+
+}  // namespace
+
+namespace {
+
+class KeyboardPopupTest : public RightClickTestBase {};
+
+TEST_F(KeyboardPopupTest, MenuKeyAndShiftF10OpenThePopupUnderTheButton)
+{
+    struct Way {
+        const char* button;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* menu;
+    };
+    const Way ways[] = {
+        {"cmdSet", Qt::Key_Menu, Qt::NoModifier, "menuQuickset"},
+        {"cmdSet", Qt::Key_F10, Qt::ShiftModifier, "menuQuickset"},
+        {"cmdExit", Qt::Key_Menu, Qt::NoModifier, "menuAutoquit"},
+        {"cmdExit", Qt::Key_F10, Qt::ShiftModifier, "menuAutoquit"},
+    };
+    show();
+    for (const Way& w : ways) {
+        SCOPED_TRACE(w.button);
+        auto* button = child<QPushButton>(w.button);
+        QMenu* menu = keyOn(button, w.key, w.modifiers);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->objectName(), w.menu);
+        // Under the button, unless the screen makes it give way upwards.
+        const QPoint under = button->mapToGlobal(QPoint(0, button->height()));
+        EXPECT_EQ(popupAt.x(), under.x());
+        EXPECT_LE(popupAt.y(), under.y());
+    }
+    EXPECT_EQ(keyOn(child<QPushButton>("cmdSet"), Qt::Key_F10, Qt::NoModifier), nullptr);
+    EXPECT_EQ(clock.attempts, 0);
+    EXPECT_EQ(endCount, 0);
+}
+
+TEST_F(KeyboardPopupTest, ADisabledExitOpensNothing)
+{
+    show();
+    action("menuAuto5minutes")->trigger();
+    window->showNormal();
+    auto* exit = child<QPushButton>("cmdExit");
+    EXPECT_EQ(keyOn(exit, Qt::Key_Menu, Qt::NoModifier), nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "refusalmessage.h"
 #include "testenv.h"
 
 namespace {
@@ -105,7 +106,7 @@ TEST_F(SetTest, WithoutTheRightToSetTheClockNothingChanges)
     show();
     clock.failWith(AppError::permissionDenied());
     set("12/12/2001");
-    EXPECT_EQ(dialogs.texts(), QStringList{"You do not have the proper privilege level to alter the System Time."});
+    EXPECT_EQ(dialogs.texts(), QStringList{refusalMessage(AppError::permissionDenied())});
     EXPECT_TRUE(clock.sets.empty());
     EXPECT_FALSE(resetOffered());
     EXPECT_EQ(text("lblHIDDENtoday"), "10/01/2004");
@@ -192,7 +193,7 @@ TEST_F(SetTest, AFailedSetAtStartUpIsReportedAndStartUpGoesOn)
     setRecent(1, "12/12/2001");
     clock.failWith(AppError::permissionDenied());
     show();
-    EXPECT_EQ(dialogs.texts(), QStringList{"You do not have the proper privilege level to alter the System Time."});
+    EXPECT_EQ(dialogs.texts(), QStringList{refusalMessage(AppError::permissionDenied())});
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(resetOffered());
 }

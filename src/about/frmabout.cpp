@@ -2,11 +2,12 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 
+#include "accessibility.h"
 #include "appicon.h"
 #include "controls.h"
+#include "linklabel.h"
 #include "twips.h"
 #include "version.h"
 
@@ -61,6 +62,7 @@ void frmabout::createControls()
     imgicon = named(new QLabel(this), "imgicon");
     placeTwips(imgicon, 240, 240, 720, 720);
     imgicon->setPixmap(programIcon().pixmap(imgicon->size()));
+    imgicon->setAccessibleName(QStringLiteral("Ravodor icon"));
 
     const Qt::Alignment left = Qt::AlignLeft;
     const Qt::Alignment centre = Qt::AlignHCenter;
@@ -99,7 +101,8 @@ void frmabout::createControls()
     lbltext5 = label(this, "lbltext5", QStringLiteral("Visit my homepage at"), centre);
     placeTwips(lbltext5, 240, 2250, 4320, 225);
 
-    lblurl = label(this, "lblurl", kHomePage, centre);
+    lblurl = named(new LinkLabel(kHomePage, this), "lblurl");
+    lblurl->setAlignment(centre | Qt::AlignVCenter);
     QPalette palette = lblurl->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 192));
     lblurl->setPalette(palette);
@@ -110,7 +113,7 @@ void frmabout::createControls()
     placeTwips(lblurl, 240, 2475, 4320, 240);
     const int width = lblurl->fontMetrics().horizontalAdvance(kHomePage) + twips(this, 60);
     lblurl->setGeometry(twips(this, 2400) - width / 2, lblurl->y(), width, lblurl->height());
-    lblurl->installEventFilter(this);
+    connect(lblurl, &LinkLabel::activated, this, &frmabout::lblurl_Click);
 
     cmdok = named(new QPushButton(QStringLiteral("&Ok"), this), "cmdok");
     placeTwips(cmdok, 1875, 2910, 1050, 345);
@@ -120,6 +123,14 @@ void frmabout::createControls()
     placeTwips(Line4, 240, 3068, 1485, 30);
     Line5 = rule(this, "Line5");
     placeTwips(Line5, 3075, 3068, 1485, 30);
+
+    // Nothing to hear in empty lines and rules.
+    for (QWidget* decoration : QList<QWidget*>{lbltext1, lbltext2, Line1, Line2, Line3, Line4, Line5})
+        keepFromAccessibility(decoration);
+    // The address comes before Ok, as on the screen; Ok has the focus first,
+    // so Enter on opening closes the window as it always did.
+    QWidget::setTabOrder(lblurl, cmdok);
+    cmdok->setFocus();
 }
 
 void frmabout::Form_Load()
@@ -131,19 +142,6 @@ void frmabout::Form_Load()
                             .arg(RAVODOR_VERSION_PATCH));
     // The year comes from the clock, so an altered date shows here too.
     lblcopyright1->setText(QStringLiteral("Copyright \u00A9 %1").arg(services_.clock->today().year));
-}
-
-bool frmabout::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == lblurl && event->type() == QEvent::MouseButtonRelease) {
-        auto* release = static_cast<QMouseEvent*>(event);
-        // A click: the left button let go over the address it was pressed on.
-        if (release->button() == Qt::LeftButton && lblurl->rect().contains(release->position().toPoint())) {
-            lblurl_Click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void frmabout::lblurl_Click()

@@ -7,6 +7,7 @@
 
 class QFrame;
 class QLabel;
+class LinkLabel;
 class QPushButton;
 
 class frmabout : public QDialog {
@@ -19,9 +20,6 @@ public:
     void Form_Load();
     void lblurl_Click();
     void cmdok_Click();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -39,7 +37,7 @@ private:
     QLabel* lbltext3 = nullptr;
     QLabel* lbltext4 = nullptr;
     QLabel* lbltext5 = nullptr;
-    QLabel* lblurl = nullptr;
+    LinkLabel* lblurl = nullptr;
     QFrame* Line1 = nullptr;
     QFrame* Line2 = nullptr;
     QFrame* Line3 = nullptr;

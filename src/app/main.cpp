@@ -95,6 +95,7 @@ int main(int argc, char* argv[])
     if (commandLine.hasDate) {
         window.Text2->setText(commandLine.date);
         window.cmdSet_Click();
+        window.showAlteredState();
     }
     return app.exec();
 }

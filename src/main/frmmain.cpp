@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "accessibility.h"
 #include "controls.h"
 #include "datekeeper.h"
 #include "keepermessages.h"
@@ -30,9 +32,13 @@ frmMain::frmMain(Services& services, QWidget* parent) : QMainWindow(parent), ser
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
+    installAccessibility();
     createControls();
     createMenus();
     setTabOrder();
+    // Whatever Set or Reset did to the date in effect, the tray shows it.
+    for (QPushButton* button : {cmdSet, cmdReset})
+        connect(button, &QPushButton::clicked, this, &frmMain::showAlteredState);
 
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(1000);
@@ -63,13 +69,20 @@ void frmMain::createControls()
     Text1 = named(new QLineEdit(Frame1), "Text1");
     placeTwips(Text1, 1035, 270, 1320, 285);
     setBoxColours(Text1, QColor(255, 0, 0), QColor(255, 255, 255), true);
+    // Shown, never typed into: out of the Tab chain, and a click goes on to
+    // the date box (eventFilter).
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::NoFocus);
+    Text1->setContextMenuPolicy(Qt::NoContextMenu);
     Text1->installEventFilter(this);
+    Label2->setBuddy(Text1);
 
     Text2 = named(new QLineEdit(Frame1), "Text2");
     placeTwips(Text2, 1035, 615, 1320, 285);
     setBoxColours(Text2, QColor(0, 192, 0), palette().color(QPalette::ButtonText), true);
     Text2->setToolTip(QStringLiteral(" Enter a date here "));
     connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
+    Label1->setBuddy(Text2);
 
     cmdSet = named(new QPushButton(QStringLiteral("&Set"), Frame1), "cmdSet");
     placeTwips(cmdSet, 2430, 615, 1035, 315);
@@ -114,6 +127,7 @@ void frmMain::createControls()
     for (QLabel* label : {lblHIDDENorgdate, lblHIDDENtoday, lblHIDDENpreset}) {
         placeTwips(label, 300, top, 3195, 195);
         label->setVisible(false);
+        keepFromAccessibility(label);
         top += top == 2445 ? 240 : 255;
     }
 }
@@ -188,6 +202,7 @@ void frmMain::Form_Load()
     const QDate wanted = dates.parse(Text2->text());
     if (wanted.isValid() && wanted != dates.parse(Text1->text()))
         cmdSet_Click();
+    showAlteredState();
 }
 
 void frmMain::showEvent(QShowEvent* event)
@@ -242,21 +257,53 @@ void frmMain::keyPressEvent(QKeyEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::FocusIn) {
-        // The real date is never typed into.
-        Text2->setFocus(Qt::OtherFocusReason);
-        return false;
+    if (watched == Text1) {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // The real date is never typed into: the date box takes over, and
+            // the real date box draws no caret or selection of its own.
+            Text2->setFocus(Qt::OtherFocusReason);
+            return true;
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            return true;
+        default:
+            return false;
+        }
     }
-    if (event->type() == QEvent::MouseButtonPress && (watched == cmdSet || watched == cmdExit)) {
+    if (watched != cmdSet && watched != cmdExit)
+        return QMainWindow::eventFilter(watched, event);
+    auto* button = static_cast<QWidget*>(watched);
+    QMenu* menu = watched == cmdSet ? menuQuickset : menuAutoquit;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
         auto* press = static_cast<QMouseEvent*>(event);
         // A disabled button takes no presses (Exit during a countdown).
-        if (press->button() != Qt::RightButton || !static_cast<QWidget*>(watched)->isEnabled())
+        if (press->button() != Qt::RightButton || !button->isEnabled())
             return false;
-        QMenu* menu = watched == cmdSet ? menuQuickset : menuAutoquit;
         menu->exec(press->globalPosition().toPoint());
         return true;
     }
-    return QMainWindow::eventFilter(watched, event);
+    case QEvent::KeyPress: {
+        // The keyboard's way to the same popup: the Menu key or Shift+F10,
+        // with the popup under the button.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier;
+        const bool shiftF10 = key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+        if (!menuKey && !shiftF10)
+            return false;
+        if (button->isEnabled())
+            menu->exec(button->mapToGlobal(QPoint(0, button->height())));
+        return true;
+    }
+    case QEvent::ContextMenu:
+        // The platform's own event for those keys: answered by the key press.
+        return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    default:
+        return false;
+    }
 }
 
 void frmMain::showMessage(const QString& text)

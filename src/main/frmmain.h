@@ -8,6 +8,7 @@
 
 #include "services.h"
 
+class AlteredTray;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -57,6 +58,10 @@ public:
     // Tells the user the real date could not be put back, naming it.
     void reportFailedRestore(const AppError& error);
     void reportSyncNotResumed(const AppError& error);
+
+    // Shows, in the tray, whether a date other than the real one is in
+    // effect; run after anything that changes lblHIDDENtoday or Text1.
+    void showAlteredState();
 
     // The other windows, shown modally.
     void menuPickaPreset_Click();
@@ -115,6 +120,7 @@ private:
     bool closing_ = false;
     bool quiet_ = false;
     bool restoreFailed_ = false;
+    AlteredTray* tray_ = nullptr;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -104,6 +104,7 @@ void frmMain::quicksetChosen(int numberOfDays)
 {
     if (calcDate(numberOfDays)) {
         cmdSet_Click();
+        showAlteredState();
         return;
     }
     // No date to shift: the Set action's own words, and nothing changed.

@@ -9,6 +9,7 @@
 #include "frmmain.h"
 #include "keepermessages.h"
 #include "presetline.h"
+#include "refusalmessage.h"
 
 void frmMain::cmdSet_Click()
 {
@@ -62,7 +63,7 @@ void frmMain::reportSetFailure(const QString& text, const AppError& error)
     } else if (const QString notChanged = notChangedMessage(error); !notChanged.isEmpty()) {
         showMessage(notChanged);
     } else if (error.number == kErrPermissionDenied) {
-        showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."));
+        showMessage(refusalMessage(error));
     } else {
         services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmMain, cmdSet")), MsgStyle::OkOnly,
                                   QStringLiteral("Error"), QString::fromStdString(error.helpFile),

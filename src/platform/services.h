@@ -24,6 +24,8 @@ struct Services {
     std::function<void(int exitCode)> endProcess;
     // Opens a web address with the desktop's handler (owner window for its UI).
     std::function<bool(QWidget* owner, const std::string& address)> openAddress;
+    // Whether the desktop has a system tray; empty: ask Qt.
+    std::function<bool()> trayAvailable;
     // The executable's base name, the last part of the settings key.
     std::string exeBaseName = "ravodor";
     // The program's own folder, the fallback for the presets folder.

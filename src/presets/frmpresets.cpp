@@ -1,5 +1,7 @@
 #include "frmpresets.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +25,7 @@
 #include "frmmain.h"
 #include "presetline.h"
 #include "presetsfile.h"
+#include "refusalmessage.h"
 #include "twips.h"
 
 namespace {
@@ -57,6 +60,7 @@ void frmPresets::createControls()
     setBoxColours(List1, palette().color(QPalette::Button), QColor(0, 0, 192));
     List1->viewport()->setMouseTracking(true);
     List1->viewport()->installEventFilter(this);
+    List1->setAccessibleName(QStringLiteral("Presets"));
 
     cmdPick = named(new QPushButton(QStringLiteral("&Pick"), Frame1), "cmdPick");
     placeTwips(cmdPick, 210, 1455, 1590, 315);
@@ -81,6 +85,20 @@ void frmPresets::createControls()
     placeTwips(txtPresetDate, 1155, 645, 2295, 285);
     setBoxColours(txtPresetDate, QColor(0, 192, 0), palette().color(QPalette::ButtonText), true);
     txtPresetDate->setToolTip(QStringLiteral(" Enter the date here that belongs to your description "));
+    // The labels name their boxes (otherwise the frame's "Add" would).
+    lblDescription->setBuddy(txtPresetDescription);
+    lblDate->setBuddy(txtPresetDate);
+    // A label ends where its box begins; where the font is wider than the
+    // design's, the boxes give way rather than cover "Description:".
+    const int labelLeft = lblDescription->x();
+    const int boxRight = txtPresetDescription->geometry().right();
+    const int needed = labelLeft + std::max(lblDescription->sizeHint().width(), lblDate->sizeHint().width())
+                       + twips(this, 30);
+    const int boxLeft = std::max(txtPresetDescription->x(), needed);
+    for (QLineEdit* box : {txtPresetDescription, txtPresetDate})
+        box->setGeometry(boxLeft, box->y(), boxRight - boxLeft + 1, box->height());
+    for (QLabel* caption : {lblDescription, lblDate})
+        caption->resize(boxLeft - labelLeft - twips(this, 15), caption->height());
     cmdAdd = named(new QPushButton(QStringLiteral("&Add"), Frame2), "cmdAdd");
     placeTwips(cmdAdd, 225, 1050, 3255, 315);
     connect(cmdAdd, &QPushButton::clicked, this, &frmPresets::cmdAdd_Click);
@@ -283,8 +301,7 @@ void frmPresets::reportAddFailure(const AppError& error)
     } else if (const QString notChanged = notChangedMessage(error); !notChanged.isEmpty()) {
         showMessage(notChanged, MsgStyle::OkOnly);
     } else if (error.number == kErrPermissionDenied) {
-        showMessage(QStringLiteral("You do not have the proper privilege level to alter the System Time."),
-                    MsgStyle::OkOnly);
+        showMessage(refusalMessage(error), MsgStyle::OkOnly);
     } else {
         services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmPresets, cmdAdd")), MsgStyle::OkOnly,
                                   QStringLiteral("Error"), QString::fromStdString(error.helpFile),

@@ -7,5 +7,7 @@ void frmMain::menuPickaPreset_Click()
     frmPresets presets(*this);
     presets.Form_Load();
     presets.exec();
+    // Add sets the clock back to the real date.
+    showAlteredState();
     Form_Activate();
 }

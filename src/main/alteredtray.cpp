@@ -1,0 +1,68 @@
+#include "alteredtray.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include "appicon.h"
+
+AlteredTray::AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButton* exit,
+                         std::function<bool()> available)
+    : QObject(window), window_(window), reset_(reset), exit_(exit), available_(std::move(available))
+{
+    if (!available_)
+        available_ = &QSystemTrayIcon::isSystemTrayAvailable;
+}
+
+AlteredTray::~AlteredTray() = default;
+
+void AlteredTray::showAltered(const QString& inEffect, const QString& real)
+{
+    if (!icon_) {
+        if (!available_())
+            return;
+        // A menu that is no child of the window: it opens while the window is
+        // minimised or behind a modal one.
+        menu_ = std::make_unique<QMenu>();
+        menu_->setObjectName(QStringLiteral("menuTray"));
+        resetItem_ = menu_->addAction(QStringLiteral("Reset to actual date"), reset_, &QAbstractButton::click);
+        menu_->addAction(QStringLiteral("Show"), this, &AlteredTray::showWindow);
+        exitItem_ = menu_->addAction(QStringLiteral("Exit"), exit_, &QAbstractButton::click);
+        connect(menu_.get(), &QMenu::aboutToShow, this, &AlteredTray::menuOpening);
+
+        icon_ = new QSystemTrayIcon(programIcon(), this);
+        icon_->setObjectName(QStringLiteral("trayAltered"));
+        icon_->setContextMenu(menu_.get());
+        connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                showWindow();
+        });
+    }
+    icon_->setToolTip(QStringLiteral("Ravodor\nDate in effect: %1\nReal date: %2").arg(inEffect, real));
+    icon_->show();
+}
+
+void AlteredTray::hide()
+{
+    if (icon_)
+        icon_->hide();
+}
+
+void AlteredTray::menuOpening()
+{
+    // Only what the window's buttons offer right now: not while another window
+    // of the program waits for an answer, nor Exit during a countdown.
+    const bool free = QApplication::activeModalWidget() == nullptr;
+    resetItem_->setEnabled(free && reset_->isEnabled());
+    exitItem_->setEnabled(free && exit_->isEnabled());
+}
+
+void AlteredTray::showWindow()
+{
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}

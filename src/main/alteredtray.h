@@ -1,0 +1,40 @@
+#pragma once
+// A tray icon for as long as a date other than the real one is in effect, so
+// an altered clock is not forgotten once the window is out of sight.
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+class AlteredTray : public QObject {
+    Q_OBJECT
+public:
+    // The menu's Reset and Exit press the window's own buttons. available:
+    // whether the desktop has a tray (Qt's answer when empty).
+    AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButton* exit, std::function<bool()> available);
+    ~AlteredTray() override;
+
+    // Shows the icon naming both dates; where there is no tray, nothing.
+    void showAltered(const QString& inEffect, const QString& real);
+    void hide();
+
+private:
+    void showWindow();
+    void menuOpening();
+
+    QWidget* window_;
+    QAbstractButton* reset_;
+    QAbstractButton* exit_;
+    std::function<bool()> available_;
+    std::unique_ptr<QMenu> menu_;
+    QAction* resetItem_ = nullptr;
+    QAction* exitItem_ = nullptr;
+    QSystemTrayIcon* icon_ = nullptr;
+};

@@ -1,0 +1,21 @@
+// The tray icon that shows an altered clock.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "alteredtray.h"
+#include "frmmain.h"
+
+void frmMain::showAlteredState()
+{
+    if (!tray_)
+        tray_ = new AlteredTray(this, cmdReset, cmdExit, services_.trayAvailable);
+    const DateText& dates = services_.dates;
+    const QDate inEffect = dates.parse(lblHIDDENtoday->text());
+    const QDate real = dates.parse(Text1->text());
+    if (inEffect.isValid() && real.isValid() && inEffect != real)
+        tray_->showAltered(lblHIDDENtoday->text(), Text1->text());
+    else
+        tray_->hide();
+}

@@ -1,0 +1,203 @@
+// What a screen reader and a keyboard user meet in each window: the names
+// of the controls, what is left out of the tree, and full Tab cycles.
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "frmabout.h"
+#include "frmpresets.h"
+#include "testenv.h"
+
+namespace {
+
+enum Window { Main, Presets, About };
+
+class AccessibilityTest : public MainWindowTest {
+protected:
+    // The window shown and active, as the user meets it.
+    QWidget* open(Window which)
+    {
+        if (!window)
+            show();
+        QWidget* shown = window.get();
+        if (which == Presets) {
+            auto* dialog = new frmPresets(*window);
+            dialog->Form_Load();
+            owned.reset(dialog);
+        } else if (which == About) {
+            auto* dialog = new frmabout(services, window.get());
+            dialog->Form_Load();
+            owned.reset(dialog);
+        }
+        if (owned) {
+            shown = owned.get();
+            shown->show();
+            shown->activateWindow();
+            EXPECT_TRUE(QTest::qWaitFor([shown] { return QApplication::activeWindow() == shown; }));
+        }
+        return shown;
+    }
+
+    // A menu item is reached through its menu, as a screen reader walks it.
+    static QAccessibleInterface* accessible(QWidget* in, const char* name)
+    {
+        QObject* found = in->findChild<QObject*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        auto* item = qobject_cast<QAction*>(found);
+        if (!item || item->menu())
+            return found ? QAccessible::queryAccessibleInterface(found) : nullptr;
+        auto* menu = qobject_cast<QMenu*>(item->parent());
+        return QAccessible::queryAccessibleInterface(menu)->child(int(menu->actions().indexOf(item)));
+    }
+
+    // Every object name reachable from the window's accessible interface.
+    static QStringList tree(QAccessibleInterface* node)
+    {
+        QStringList names;
+        for (int i = 0; i < node->childCount(); ++i) {
+            QAccessibleInterface* child = node->child(i);
+            if (child->object())
+                names << child->object()->objectName();
+            names << tree(child);
+        }
+        return names;
+    }
+
+    // The controls the focus visits from the focused one on, until it is back.
+    static QStringList cycle(QWidget* shown, bool backwards)
+    {
+        QStringList visited;
+        QWidget* start = QApplication::focusWidget();
+        for (int step = 0; step < 20; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            QWidget* now = QApplication::focusWidget();
+            EXPECT_EQ(now->window(), shown);
+            visited << now->objectName();
+            if (now == start)
+                break;
+        }
+        return visited;
+    }
+
+    std::unique_ptr<QWidget> owned;
+};
+
+TEST_F(AccessibilityTest, EveryInteractiveControlIsNamedAndKeepsItsTooltipAsDescription)
+{
+    struct Named {
+        Window window;
+        const char* control;
+        QAccessible::Role role;
+        const char* name;
+    };
+    const Named controls[] = {
+        {Main, "Text1", QAccessible::EditableText, "Real date"},
+        {Main, "Text2", QAccessible::EditableText, "Alter date"},
+        {Main, "cmdSet", QAccessible::Button, "Set"},
+        {Main, "cmdReset", QAccessible::Button, "Reset to actual date"},
+        {Main, "cmdAbout", QAccessible::Button, "About"},
+        {Main, "cmdHide", QAccessible::Button, "Hide"},
+        {Main, "cmdExit", QAccessible::Button, "Exit"},
+        {Main, "Check1", QAccessible::CheckBox, "Change date on startup"},
+        {Main, "menuMinus1day", QAccessible::MenuItem, "1 day"},
+        {Main, "menuMinus14days", QAccessible::MenuItem, "14 days"},
+        {Main, "menuPlus730days", QAccessible::MenuItem, "730 days"},
+        {Main, "menuAuto1second", QAccessible::MenuItem, "Auto-quit in 1 second"},
+        {Main, "menuAuto10minutes", QAccessible::MenuItem, "Auto-quit in 10 minutes"},
+        {Main, "menuPickaPreset", QAccessible::MenuItem, "Pick a preset"},
+        {Presets, "List1", QAccessible::List, "Presets"},
+        {Presets, "cmdPick", QAccessible::Button, "Pick"},
+        {Presets, "cmdRemove", QAccessible::Button, "Remove"},
+        {Presets, "txtPresetDescription", QAccessible::EditableText, "Description:"},
+        {Presets, "txtPresetDate", QAccessible::EditableText, "Descr.date:"},
+        {Presets, "cmdAdd", QAccessible::Button, "Add"},
+        {Presets, "cmdDone", QAccessible::Button, "Done!"},
+        {About, "imgicon", QAccessible::Graphic, "Ravodor icon"},
+        {About, "lblurl", QAccessible::Link, "https://www.example.org/ravodor"},
+        {About, "cmdok", QAccessible::Button, "Ok"},
+    };
+    for (Window which : {Main, Presets, About}) {
+        QWidget* shown = open(which);
+        for (const Named& c : controls) {
+            if (c.window != which)
+                continue;
+            QAccessibleInterface* control = accessible(shown, c.control);
+            ASSERT_NE(control, nullptr) << c.control;
+            EXPECT_EQ(control->role(), c.role) << c.control;
+            EXPECT_EQ(control->text(QAccessible::Name), c.name) << c.control;
+            if (auto* widget = qobject_cast<QWidget*>(control->object())) {
+                EXPECT_EQ(control->text(QAccessible::Description), widget->toolTip()) << c.control;
+            }
+        }
+    }
+    // A trimmed item still sits in its menu.
+    QAccessibleInterface* minus = QAccessible::queryAccessibleInterface(window->findChild<QMenu*>("menuMinus"));
+    EXPECT_EQ(minus->indexOfChild(minus->child(0)), 0);
+    EXPECT_EQ(minus->child(0)->parent()->object(), minus->object());
+}
+
+TEST_F(AccessibilityTest, NeverShownLabelsAndDecorationsAreLeftOutOfTheTree)
+{
+    const QStringList main = tree(QAccessible::queryAccessibleInterface(open(Main)));
+    for (const char* hidden : {"lblHIDDENorgdate", "lblHIDDENtoday", "lblHIDDENpreset"})
+        EXPECT_FALSE(main.contains(hidden)) << hidden;
+    EXPECT_TRUE(main.contains("Text2"));
+
+    const QStringList about = tree(QAccessible::queryAccessibleInterface(open(About)));
+    for (const char* empty : {"lbltext1", "lbltext2", "Line1", "Line2", "Line3", "Line4", "Line5"})
+        EXPECT_FALSE(about.contains(empty)) << empty;
+    for (const char* shown : {"imgicon", "lbltext3", "lblurl", "cmdok"})
+        EXPECT_TRUE(about.contains(shown)) << shown;
+}
+
+TEST_F(AccessibilityTest, TheRealDateIsReadOnlyOutOfTheTabChainAndAClickGoesToTheDateBox)
+{
+    open(Main);
+    auto* real = child<QLineEdit>("Text1");
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(real);
+    EXPECT_TRUE(box->state().readOnly);
+    EXPECT_FALSE(box->state().focusable);
+
+    QTest::mouseDClick(real, Qt::LeftButton);
+    QTest::mouseClick(real, Qt::LeftButton);
+    EXPECT_TRUE(window->Text2->hasFocus());
+    EXPECT_FALSE(real->hasSelectedText());
+}
+
+TEST_F(AccessibilityTest, TabAndShiftTabVisitEveryEnabledControlOnce)
+{
+    struct Cycle {
+        Window window;
+        const char* first;
+        QStringList forwards;  // from `first` on, ending with it
+    };
+    const Cycle cycles[] = {
+        {Main, "Text2", {"cmdSet", "cmdReset", "cmdAbout", "cmdHide", "cmdExit", "Check1", "Text2"}},
+        {Presets, "List1",
+         {"cmdPick", "cmdRemove", "txtPresetDescription", "txtPresetDate", "cmdAdd", "cmdDone", "List1"}},
+        {About, "cmdok", {"lblurl", "cmdok"}},
+    };
+    for (const Cycle& c : cycles) {
+        SCOPED_TRACE(c.first);
+        QWidget* shown = open(c.window);
+        if (c.window == Main) {
+            // Reset enabled too, after a date is set.
+            window->Text2->setText("12/12/2001");
+            window->findChild<QPushButton*>("cmdSet")->click();
+        }
+        shown->findChild<QWidget*>(QLatin1String(c.first))->setFocus();
+        EXPECT_EQ(cycle(shown, false).join(' ').toStdString(), c.forwards.join(' ').toStdString());
+
+        QStringList backwards(c.forwards.rbegin() + 1, c.forwards.rend());
+        backwards << c.first;
+        EXPECT_EQ(cycle(shown, true).join(' ').toStdString(), backwards.join(' ').toStdString());
+    }
+}
+
+}  // namespace
