@@ -91,6 +91,13 @@ public:
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
             return false;
+        // Closed by a successful exec; carries errno when the exec fails.
+        int status[2];
+        if (pipe2(status, O_CLOEXEC) != 0) {
+            close(fds[0]);
+            close(fds[1]);
+            return false;
+        }
         // Blocked until the child ignores them: a Ctrl-C that comes before
         // the child has got that far must not end it.
         sigset_t all, before;
@@ -100,7 +107,7 @@ public:
         if (child == 0) {
             if (fds[0] == STDIN_FILENO)
                 fcntl(STDIN_FILENO, F_SETFD, 0);
-            else if (dup2(fds[0], STDIN_FILENO) < 0)
+            else if (dup2(fds[0], STDIN_FILENO) < 0 && write(status[1], &errno, sizeof errno) >= 0)
                 _exit(127);
             struct sigaction ignore {};
             ignore.sa_handler = SIG_IGN;
@@ -113,12 +120,23 @@ public:
             }
             sigprocmask(SIG_SETMASK, &before, nullptr);
             execve(argv[0], argv.data(), envp.data());
+            const int error = errno;
+            if (write(status[1], &error, sizeof error) < 0)
+                _exit(126);
             _exit(127);
         }
         pthread_sigmask(SIG_SETMASK, &before, nullptr);
         close(fds[0]);
-        if (child < 0) {
+        close(status[1]);
+        int execError = 0;
+        ssize_t got = 0;
+        while ((got = read(status[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+        }
+        close(status[0]);
+        if (child < 0 || got > 0) {
             close(fds[1]);
+            if (child > 0)
+                waitpid(child, nullptr, 0);
             return false;
         }
         pid_ = child;

@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "guard.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -271,6 +273,24 @@ TEST_F(GuardUnixTest, AfterANormalEndTheGuardSetsNothing)
     EXPECT_TRUE(WIFEXITED(probeStatus) && WEXITSTATUS(probeStatus) == 0) << probeStatus;
     EXPECT_EQ(fakeNumber("set_count"), 2);  // the probe's own set and set-back
     EXPECT_FALSE(fs::exists(recordFile()));
+}
+
+TEST(GuardUnixStart, AGuardThatCannotBeStartedIsReportedAndTheInstalledPlaceIsFound)
+{
+    EXPECT_FALSE(makeGuardProcess("/nonexistent/ravodor-guard", "ravodor")->start());
+    const fs::path guard = kGuard;
+    EXPECT_EQ(guardExecutablePath(guard.parent_path().string()), guard.string());
+    EXPECT_EQ(guardExecutablePath("/nonexistent"), "");
+
+    // Installed: the program in bin/, the guard in libexec/ravodor/.
+    std::string pattern = (fs::temp_directory_path() / "ravodor-install-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path root = pattern;
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "libexec" / "ravodor");
+    fs::create_symlink(guard, root / "libexec" / "ravodor" / "ravodor-guard");
+    EXPECT_EQ(guardExecutablePath((root / "bin").string()), (root / "bin" / ".." / "libexec" / "ravodor" / "ravodor-guard").string());
+    fs::remove_all(root);
 }
 
 // Not a check: the figures for docs/benchmarks.md. Run with
