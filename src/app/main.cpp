@@ -13,12 +13,15 @@
 #include "commandline.h"
 #include "datekeeper.h"
 #include "frmmain.h"
+#include "guard.h"
 #include "lastchance.h"
 #include "privileged.h"
+#include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
 #include "settingskey.h"
 #include "shell.h"
+#include "singleinstance.h"
 #include "timeservice.h"
 
 int main(int argc, char* argv[])
@@ -28,6 +31,7 @@ int main(int argc, char* argv[])
     if (startedWithRaisedRights())
         dropUntrustedEnvironment();
 
+    const std::string exeBaseName = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName().toStdString();
     // Decided before any application object exists: none of these needs a
     // display, the clock or the settings.
     QStringList arguments;
@@ -44,7 +48,7 @@ int main(int argc, char* argv[])
         return kExitUsage;
     case CommandLine::RunAt:
         return runAt(commandLine.date, commandLine.command,
-                     QFileInfo(arguments.value(0)).completeBaseName().toStdString());
+                     exeBaseName);
     case CommandLine::Window:
         break;
     }
@@ -56,6 +60,14 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(programIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("ravodor"));
+
+    // One program at a time: a second start brings the first forward and
+    // touches neither the clock nor the settings.
+    SingleInstance single(QString::fromStdString(exeBaseName));
+    if (!single.tryLead()) {
+        std::fputs("ravodor: already running; its window was asked to come forward.\n", stderr);
+        return 0;
+    }
 
     std::unique_ptr<SystemClock> clock = makeSystemClock();
     QtMessageBoxes dialogs;
@@ -72,12 +84,21 @@ int main(int argc, char* argv[])
     services.openAddress = [](QWidget* owner, const std::string& address) {
         return OpenWithShell(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr, address);
     };
-    services.exeBaseName = QFileInfo(QApplication::applicationFilePath()).completeBaseName().toStdString();
+    services.exeBaseName = exeBaseName;
     std::unique_ptr<TimeService> timeService = makeTimeService();
-    services.keeper = std::make_shared<DateKeeper>(*clock, *timeService, settingsKeyPath(services.exeBaseName), nullptr);
+    const std::string guardPath = guardExecutablePath(currentProgramFolder());
+    std::unique_ptr<GuardProcess> guard = guardPath.empty() ? nullptr : makeGuardProcess(guardPath, exeBaseName);
+    services.keeper = std::make_shared<DateKeeper>(*clock, *timeService, settingsKeyPath(exeBaseName),
+                                                   guard.get());
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 
     frmMain window(services);
+    QObject::connect(&single, &SingleInstance::activationRequested, &window, [&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     LastChance lastChance([&window] { window.restoreAtExit(); });
 
     // A signal or the end of the desktop session closes the window like the

@@ -1,22 +1,29 @@
-// Where --at meets the one-program rule and the guard. For now: a lock file
-// of its own in the user's runtime folder, and no guard.
+// Where --at meets the one-program rule and the guard: it takes the same
+// lock as the window, so neither starts while the other has the clock.
 
 #include <QDir>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include "guard.h"
+#include "processinfo.h"
 #include "runat.h"
-#include "runlock.h"
 
 namespace {
 
-class FileAlterLock : public AlterLock {
+class ProgramLock : public AlterLock {
 public:
-    explicit FileAlterLock(const std::string& path) : lock_(path) {}
-    bool held() const override { return lock_.held(); }
+    explicit ProgramLock(const QString& path) : lock_(path)
+    {
+        // Only a dead owner makes it stale, never its age: the date moves.
+        lock_.setStaleLockTime(0);
+        held_ = lock_.tryLock(0);
+    }
+    bool held() const override { return held_; }
 
 private:
-    RunLock lock_;
+    QLockFile lock_;
+    bool held_ = false;
 };
 
 }  // namespace
@@ -24,11 +31,12 @@ private:
 std::unique_ptr<AlterLock> takeAlterLock(const std::string& exeBaseName)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    const QString path = QDir(folder).filePath(QString::fromStdString(exeBaseName) + QStringLiteral("-at.lock"));
-    return std::make_unique<FileAlterLock>(QFile::encodeName(path).toStdString());
+    QDir().mkpath(folder);
+    return std::make_unique<ProgramLock>(QDir(folder).filePath(QString::fromStdString(exeBaseName) + QStringLiteral(".lock")));
 }
 
-std::unique_ptr<GuardProcess> makeRunAtGuard(const std::string&)
+std::unique_ptr<GuardProcess> makeRunAtGuard(const std::string& exeBaseName)
 {
-    return nullptr;
+    const std::string path = guardExecutablePath(currentProgramFolder());
+    return path.empty() ? nullptr : makeGuardProcess(path, exeBaseName);
 }

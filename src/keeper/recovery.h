@@ -17,8 +17,11 @@ struct Recovery {
 
 // Puts the real instant back when the record is of this boot, and resumes
 // time sync when the record says Ravodor paused it. `interactive` lets the
-// system ask for authorisation. Does not touch the store.
-Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, TimeService& service, bool interactive);
+// system ask for authorisation. `sameBootKnown`: the caller knows the record
+// is of this boot (the guard, which the program started), whatever the boot
+// ids say. Does not touch the store.
+Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, TimeService& service, bool interactive,
+                           bool sameBootKnown = false);
 
 // At start-up, before anything else: a record whose program no longer runs is
 // acted on and then removed (left in place when the clock could not be put back).

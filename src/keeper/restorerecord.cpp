@@ -1,12 +1,189 @@
-// Placeholder until the record lands: nothing is stored.
+// The record as text: a version line, one key=value line per field in a
+// fixed order, and an end line. Anything else (a missing, doubled, unknown or
+// malformed line, a cut-off text) is not a record: the next start must never
+// act on garbage.
+
 #include "restorerecord.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
-std::string formatRecord(const RestoreRecord&) { return {}; }
-bool parseRecord(const std::string&, RestoreRecord*) { return false; }
+#include "registry.h"
+
+namespace {
+
+const char kVersionLine[] = "ravodor-restore-record=1";
+const char kEndLine[] = "end";
+const char kValueName[] = "RestoreRecord";
+const char* const kKeys[] = {"anchor_wall_ns", "anchor_boot_ns", "boot_id", "in_effect",
+                             "sync_paused", "pid", "pid_start"};
+constexpr std::size_t kFieldCount = sizeof kKeys / sizeof kKeys[0];
+
+bool parseSigned(const std::string& text, std::int64_t* value)
+{
+    if (text.empty() || (text[0] != '-' && (text[0] < '0' || text[0] > '9')))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    *value = parsed;
+    return true;
+}
+
+bool parseUnsigned(const std::string& text, std::uint64_t* value)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    *value = parsed;
+    return true;
+}
+
+// Linux's boot ids are UUIDs, Windows' a counter: letters, digits and dashes.
+bool isBootId(const std::string& text)
+{
+    if (text.size() > 64)
+        return false;
+    for (char c : text) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-';
+        if (!plain)
+            return false;
+    }
+    return true;
+}
+
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool parseDate(const std::string& text, CivilDate* date)
+{
+    int year = 0, month = 0, day = 0, used = 0;
+    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3
+        || used != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    if (day > (month == 2 && isLeapYear(year) ? 29 : kDays[month - 1]))
+        return false;
+    *date = {year, month, day};
+    return true;
+}
+
+std::vector<std::string> splitLines(const std::string& text, bool* wholeLines)
+{
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    while (start < text.size()) {
+        const std::string::size_type end = text.find('\n', start);
+        if (end == std::string::npos) {
+            *wholeLines = false;
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    *wholeLines = true;
+    return lines;
+}
+
+// The store's reason, in words where the status is one the store gives.
+std::string reason(long status)
+{
+    const char* words = nullptr;
+    switch (status) {
+    case ERROR_FILE_NOT_FOUND: words = "not found"; break;
+    case ERROR_ACCESS_DENIED: words = "access denied"; break;
+    case ERROR_NOT_ENOUGH_MEMORY: words = "not enough memory"; break;
+    case ERROR_WRITE_FAULT: words = "write fault"; break;
+    case ERROR_DISK_FULL: words = "disk full"; break;
+    case ERROR_FILENAME_EXCED_RANGE: words = "path too long"; break;
+    default: break;
+    }
+    const std::string code = "error " + std::to_string(status);
+    return words ? std::string(words) + " (" + code + ")" : code;
+}
+
+}  // namespace
+
+std::string formatRecord(const RestoreRecord& record)
+{
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.inEffect.year, record.inEffect.month,
+                  record.inEffect.day);
+    std::string text = std::string(kVersionLine) + '\n';
+    const std::string values[kFieldCount] = {
+        std::to_string(record.anchorWallNs), std::to_string(record.anchorBootNs), record.bootId, date,
+        record.syncPaused ? "1" : "0",       std::to_string(record.pid),          std::to_string(record.pidStart),
+    };
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        text += std::string(kKeys[i]) + '=' + values[i] + '\n';
+    return text + kEndLine + '\n';
+}
+
+bool parseRecord(const std::string& text, RestoreRecord* record)
+{
+    bool wholeLines = false;
+    const std::vector<std::string> lines = splitLines(text, &wholeLines);
+    if (!wholeLines || lines.size() != kFieldCount + 2 || lines.front() != kVersionLine
+        || lines.back() != kEndLine)
+        return false;
+    std::string values[kFieldCount];
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const std::string prefix = std::string(kKeys[i]) + '=';
+        if (lines[i + 1].compare(0, prefix.size(), prefix) != 0)
+            return false;
+        values[i] = lines[i + 1].substr(prefix.size());
+    }
+    RestoreRecord parsed;
+    if (!parseSigned(values[0], &parsed.anchorWallNs) || !parseSigned(values[1], &parsed.anchorBootNs)
+        || parsed.anchorBootNs < 0 || !isBootId(values[2]) || !parseDate(values[3], &parsed.inEffect)
+        || (values[4] != "0" && values[4] != "1") || !parseSigned(values[5], &parsed.pid) || parsed.pid <= 0
+        || !parseUnsigned(values[6], &parsed.pidStart))
+        return false;
+    parsed.bootId = values[2];
+    parsed.syncPaused = values[4] == "1";
+    *record = parsed;
+    return true;
+}
+
 RecordStore::RecordStore(std::string settingsKey) : key_(std::move(settingsKey)) {}
-AppError RecordStore::write(const RestoreRecord&) { return AppError::none(); }
-bool RecordStore::read(RestoreRecord*) const { return false; }
-bool RecordStore::exists() const { return false; }
-AppError RecordStore::remove() { return AppError::none(); }
+
+AppError RecordStore::write(const RestoreRecord& record)
+{
+    const long status = SetKeyValue(HKEY_CURRENT_USER, key_, kValueName, formatRecord(record));
+    if (status == ERROR_SUCCESS)
+        return AppError::none();
+    return {kErrNoRecord, "The settings store could not keep the restore record: " + reason(status), {}, 0};
+}
+
+bool RecordStore::read(RestoreRecord* record) const
+{
+    std::string text;
+    return GetKeyValue(HKEY_CURRENT_USER, key_, kValueName, text) == ERROR_SUCCESS && parseRecord(text, record);
+}
+
+bool RecordStore::exists() const
+{
+    std::string text;
+    return GetKeyValue(HKEY_CURRENT_USER, key_, kValueName, text) == ERROR_SUCCESS;
+}
+
+AppError RecordStore::remove()
+{
+    const long status = DeleteKeyValue(HKEY_CURRENT_USER, key_, kValueName);
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
+        return AppError::none();
+    return {kErrNoRecord, "The settings store could not remove the restore record: " + reason(status), {}, 0};
+}

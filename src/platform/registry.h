@@ -32,3 +32,5 @@ constexpr unsigned long kKeyAccessMask = 0x3F;
 long CreateKey(HKEY root, const std::string& subKey, HKEY* key);
 long GetKeyValue(HKEY root, const std::string& subKey, const std::string& valueName, std::string& text);
 long SetKeyValue(HKEY root, const std::string& subKey, const std::string& valueName, const std::string& text);
+// Removes one value; 2 when it (or its key) is not there.
+long DeleteKeyValue(HKEY root, const std::string& subKey, const std::string& valueName);

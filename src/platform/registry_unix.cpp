@@ -309,3 +309,24 @@ long SetKeyValue(HKEY root, const std::string& subKey, const std::string& valueN
         return ERROR_ACCESS_DENIED;
     return writeValue(folder, valueName, text);
 }
+
+long DeleteKeyValue(HKEY root, const std::string& subKey, const std::string& valueName)
+{
+    std::string folder;
+    bool userRootItself = false;
+    long status = openKey(root, subKey, folder, userRootItself);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (userRootItself)
+        return ERROR_FILE_NOT_FOUND;
+    if (!isValueName(valueName))
+        return ERROR_INVALID_PARAMETER;
+    const std::string file = folder + '/' + valueName;
+    struct stat info;
+    // A subkey of that name is not a value.
+    if (lstat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return ERROR_FILE_NOT_FOUND;
+    if (unlink(file.c_str()) != 0)
+        return fromErrno(errno);
+    return ERROR_SUCCESS;
+}

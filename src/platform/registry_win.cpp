@@ -60,3 +60,14 @@ long SetKeyValue(HKEY root, const std::string& subKey, const std::string& valueN
     }
     return RegCloseKey(key);
 }
+
+long DeleteKeyValue(HKEY root, const std::string& subKey, const std::string& valueName)
+{
+    HKEY key = nullptr;
+    long status = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegDeleteValueA(key, valueName.c_str());
+    RegCloseKey(key);
+    return status;
+}

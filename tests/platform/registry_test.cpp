@@ -188,6 +188,19 @@ TEST_F(RegistryTest, ValuesAreKeptApartByNameAndByKey)
     EXPECT_EQ(read(HKEY_CURRENT_USER, key("B"), "w"), std::nullopt);
 }
 
+TEST_F(RegistryTest, DeletingAValueLeavesItsNeighboursAndIsNotFoundTheSecondTime)
+{
+    ASSERT_EQ(SetKeyValue(HKEY_CURRENT_USER, key("A"), "v", "A.v"), ERROR_SUCCESS);
+    ASSERT_EQ(SetKeyValue(HKEY_CURRENT_USER, key("A"), "w", "A.w"), ERROR_SUCCESS);
+
+    EXPECT_EQ(DeleteKeyValue(HKEY_CURRENT_USER, key("A"), "v"), ERROR_SUCCESS);
+    EXPECT_EQ(read(HKEY_CURRENT_USER, key("A"), "v"), std::nullopt);
+    EXPECT_EQ(read(HKEY_CURRENT_USER, key("A"), "w"), "A.w");
+    EXPECT_EQ(DeleteKeyValue(HKEY_CURRENT_USER, key("A"), "v"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteKeyValue(HKEY_CURRENT_USER, key("Missing"), "v"), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(root.keyExists("Missing"));
+}
+
 TEST_F(RegistryTest, ClosingNoKeyIsAnInvalidHandle)
 {
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
