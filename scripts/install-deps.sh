@@ -8,6 +8,9 @@ packages=(
     libgtest-dev
     desktop-file-utils
     tzdata util-linux libcap2-bin
+    # The time service (sd-bus), and its tests: a private bus with stand-ins
+    # for timedated and polkit, and queued window-system input.
+    libsystemd-dev dbus-daemon python3-dbusmock qt6-base-private-dev
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
 )
