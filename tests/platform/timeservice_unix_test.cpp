@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <ostream>
 
 #include "privatebus.h"
 #include "timeservice.h"
@@ -56,6 +57,8 @@ struct SyncStateCase {
     BusSetup setup;
     SyncState expected;
 };
+
+void PrintTo(const SyncStateCase& c, std::ostream* out) { *out << c.name; }
 
 class SyncStateTest : public TimeServiceTest, public ::testing::WithParamInterface<SyncStateCase> {};
 
@@ -147,6 +150,8 @@ struct ErrorCase {
     int cause;
     const char* description;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.name; }
 
 constexpr std::int64_t kDay = 86400000000;
 constexpr std::int64_t kFarPast = std::numeric_limits<std::int64_t>::min() + 1;

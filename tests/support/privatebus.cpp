@@ -24,6 +24,7 @@ extern char** environ;
 namespace {
 
 constexpr char kAddressVariable[] = "DBUS_SYSTEM_BUS_ADDRESS";
+constexpr char kNoBusAddress[] = "unix:path=/nonexistent/ravodor-no-bus";
 constexpr char kPolkitName[] = "org.freedesktop.PolicyKit1";
 constexpr char kPolkitPath[] = "/org/freedesktop/PolicyKit1/Authority";
 constexpr char kTimedatedName[] = "org.freedesktop.timedate1";
@@ -123,12 +124,11 @@ void saveAddress(bool* had, std::string* old)
     *old = value ? value : "";
 }
 
+// With no address before, none is not handed back: that would mean the
+// machine's own bus to whatever the test does next.
 void restoreAddress(bool had, const std::string& old)
 {
-    if (had)
-        setenv(kAddressVariable, old.c_str(), 1);
-    else
-        unsetenv(kAddressVariable);
+    setenv(kAddressVariable, had ? old.c_str() : kNoBusAddress, 1);
 }
 
 }  // namespace
@@ -216,7 +216,7 @@ bool PrivateBus::start(const Options& options)
     const std::string daemonLog = dir_ + "/daemon.log";
     const int logFd = open(daemonLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     daemon_ = spawn({"/usr/bin/dbus-daemon", "--config-file=" + dir_ + "/bus.conf", "--nofork", "--print-address"},
-                    childEnvironment("unix:path=/nonexistent"), pipeFds[1], logFd);
+                    childEnvironment(kNoBusAddress), pipeFds[1], logFd);
     close(pipeFds[1]);
     close(logFd);
 
@@ -392,7 +392,7 @@ void PrivateBus::stop(pid_t* pid)
 NoBus::NoBus()
 {
     saveAddress(&hadAddress_, &oldAddress_);
-    setenv(kAddressVariable, "unix:path=/nonexistent/ravodor-no-bus", 1);
+    setenv(kAddressVariable, kNoBusAddress, 1);
 }
 
 NoBus::~NoBus()

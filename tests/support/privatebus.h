@@ -3,7 +3,8 @@
 // stand-in timedated (tests/dbus/timedated_strict.py) and dbusmock's polkitd,
 // all started as the current user and stopped again by the destructor.
 // While it lives, DBUS_SYSTEM_BUS_ADDRESS points at it, so the real time
-// service talks to the stand-in and never to this machine's clock.
+// service talks to the stand-in and never to this machine's clock; afterwards
+// it points where it did before, or nowhere.
 // Linux only, no Qt.
 
 #include <cstdint>
