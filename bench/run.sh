@@ -15,4 +15,6 @@ echo
 "${drop[@]}" "$dir/bench_set" --benchmark_min_time=1
 echo
 "${drop[@]}" "$dir/bench_presets"
+echo
+"${drop[@]}" "$dir/bench_timeservice"
 echo "date after:  $(date -u '+%F %T')"

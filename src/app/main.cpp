@@ -20,6 +20,7 @@
 #include "quitsignals.h"
 #include "runat.h"
 #include "settingskey.h"
+#include "responsivetimeservice.h"
 #include "shell.h"
 #include "singleinstance.h"
 #include "timeservice.h"
@@ -85,10 +86,11 @@ int main(int argc, char* argv[])
         return OpenWithShell(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr, address);
     };
     services.exeBaseName = exeBaseName;
-    std::unique_ptr<TimeService> timeService = makeTimeService();
+    // Its calls may wait for an authorisation prompt: the window keeps painting.
+    ResponsiveTimeService timeService(makeTimeService());
     const std::string guardPath = guardExecutablePath(currentProgramFolder());
     std::unique_ptr<GuardProcess> guard = guardPath.empty() ? nullptr : makeGuardProcess(guardPath, exeBaseName);
-    services.keeper = std::make_shared<DateKeeper>(*clock, *timeService, settingsKeyPath(exeBaseName),
+    services.keeper = std::make_shared<DateKeeper>(*clock, timeService, settingsKeyPath(exeBaseName),
                                                    guard.get());
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 

@@ -1,0 +1,78 @@
+// A slow time service leaves the window painting and its input waiting.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
+
+#include <chrono>
+#include <thread>
+
+#include "responsivetimeservice.h"
+
+namespace {
+
+class SlowService final : public TimeService {
+public:
+    bool available() override { return true; }
+    SyncState syncState() override { return SyncState::On; }
+    AppError setSync(bool, bool) override
+    {
+        thread = std::this_thread::get_id();
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return {kErrTimeService, "timed out", {}, 0};
+    }
+    AppError shiftClock(std::int64_t, bool) override { return AppError::none(); }
+
+    std::thread::id thread;
+};
+
+class KeyCounter : public QObject {
+public:
+    int keys = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            ++keys;
+        return false;
+    }
+};
+
+TEST(ResponsiveTimeService, KeepsProcessingEventsButHoldsUserInputUntilTheCallIsBack)
+{
+    auto slow = std::make_unique<SlowService>();
+    SlowService* inner = slow.get();
+    ResponsiveTimeService service(std::move(slow));
+
+    QWidget window;
+    window.show();
+    KeyCounter counter;
+    window.installEventFilter(&counter);
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    // A key press from the window system while the call runs.
+    QTimer::singleShot(100, [&] {
+        QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+            window.windowHandle(), QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    });
+
+    const AppError result = service.setSync(false, true);
+    const int keysDuringCall = counter.keys;
+
+    EXPECT_EQ(result.description, "timed out");
+    EXPECT_NE(inner->thread, std::this_thread::get_id());
+    EXPECT_GE(ticks, 5);
+    EXPECT_EQ(keysDuringCall, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.keys, 1);  // held back, not lost
+}
+
+}  // namespace
