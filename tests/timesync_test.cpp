@@ -9,6 +9,9 @@
 
 #include "fakeservices.h"
 #include "testenv.h"
+#ifndef _WIN32
+#include "privatebus.h"
+#endif
 
 namespace {
 
@@ -127,3 +130,37 @@ TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOut)
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+std::vector<std::string> callTexts(PrivateBus& bus)
+{
+    std::vector<std::string> texts;
+    for (const BusCall& call : bus.calls())
+        texts.push_back(call.text());
+    return texts;
+}
+
+// End to end on a stand-in system bus: without the right to set the clock
+// directly, the date is set through the time service with sync paused, and
+// Reset puts both back.
+TEST_F(TimeSyncTest, WithoutTheRightTheTimeServiceSetsAndSyncComesBackAfter)
+{
+    if (const std::string why = PrivateBus::missingTools(); !why.empty())
+        GTEST_SKIP() << why;
+    PrivateBus bus;
+    ASSERT_TRUE(bus.ok()) << bus.error();
+    const std::unique_ptr<TimeService> real = makeTimeService();
+    services.keeper = fakeKeeper(clock, real.get());
+    clock.failWith(AppError::permissionDenied());
+
+    show();
+    set("09/01/2004");
+    window->cmdReset_Click();
+    EXPECT_EQ(callTexts(bus), (Calls{"SetNTP(0, 1)", "SetTime(-86400000000, 1, 1)", "SetTime(0, 1, 1)",
+                                     "SetNTP(1, 1)"}));
+}
+
+}  // namespace
+#endif

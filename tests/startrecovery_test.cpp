@@ -1,0 +1,63 @@
+// A start that finds a record of a program that ended with the date altered
+// acts before anything else, and says what happened in one message.
+
+#include <QDateTime>
+#include <QLineEdit>
+
+#include "fakeservices.h"
+#include "processinfo.h"
+#include "restorerecord.h"
+#include "settingskey.h"
+#include "testenv.h"
+
+namespace {
+
+std::int64_t utcNs(const QDate& date, const QTime& time)
+{
+    return QDateTime(date, time, QTimeZone::utc()).toSecsSinceEpoch() * kNsPerSecond;
+}
+
+TEST_F(MainWindowTest, AStartPutsRightWhatAProgramThatIsGoneLeftAltered)
+{
+    const struct {
+        const char* what;
+        bool sameBoot;
+        QDate clockAfter;
+        std::vector<std::string> calls;
+        QString message;
+    } cases[] = {
+        {"same boot", true, {2004, 1, 10}, {"SetNTP(true)"},
+         "Ravodor ended while the system date was set to 20/01/2004. The real date, 10/01/2004, has been put back."},
+        {"another boot", false, {2004, 1, 20}, {"SetNTP(true)"},
+         "Ravodor ended while the system date was set to 20/01/2004. The computer has been restarted since, so the "
+         "real date could not be worked out. Please check the system clock."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clock = FakeClock(QDate(2004, 1, 20));
+        FakeTimeService service(&clock, SyncState::Off);
+        services.keeper = fakeKeeper(clock, &service);
+        dialogs.clear();
+
+        // Anchored ten minutes ago, on 10/01/2004 at 11:50, by a program that is gone.
+        RestoreRecord record;
+        record.anchorWallNs = utcNs({2004, 1, 10}, {11, 50});
+        record.anchorBootNs = clock.bootNs() - 600 * kNsPerSecond;
+        record.bootId = c.sameBoot ? currentBootId() : "another-boot";
+        record.inEffect = {2004, 1, 20};
+        record.syncPaused = true;
+        record.pid = currentProcessId();
+        record.pidStart = processStartTime(record.pid) + 1;
+        ASSERT_FALSE(RecordStore(settingsKeyPath("ravodor")).write(record));
+
+        load();
+        EXPECT_EQ(clock.date(), c.clockAfter);
+        EXPECT_EQ(service.calls, c.calls);
+        EXPECT_EQ(dialogs.texts(), QStringList{c.message});
+        EXPECT_EQ(text("Text1"), c.clockAfter.toString("dd/MM/yyyy"));
+        EXPECT_FALSE(getSetting("", "RestoreRecord"));
+        window.reset();
+    }
+}
+
+}  // namespace
