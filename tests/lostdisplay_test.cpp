@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 
+#include "childprogram.h"
 #include "datetext.h"
 #include "testenv.h"
 
@@ -40,29 +41,11 @@ bool holds(const char* set, int bit)
 
 std::optional<qint64> offsetNs(const QString& state, int* sets)
 {
-    QFile file(state);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<FakeClockState> read = readFakeClockState(state);
+    if (!read)
         return std::nullopt;
-    std::optional<qint64> offset;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("offset_ns="))
-            offset = line.mid(10).toLongLong();
-        else if (line.startsWith("set_count="))
-            *sets = line.mid(10).toInt();
-    }
-    return offset;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
+    *sets = read->sets;
+    return read->offsetNs;
 }
 
 TEST(LostDisplay, TheRealDateComesBackWhenTheXServerGoesAway)

@@ -3,8 +3,6 @@
 // record goes; after a normal end the guard sets nothing.
 
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,44 +10,12 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <functional>
 
+#include "childprogram.h"
 #include "datetext.h"
 #include "testenv.h"
 
 namespace {
-
-struct FakeClockState {
-    qint64 offsetNs = 0;
-    int sets = 0;
-};
-
-FakeClockState readState(const QString& path)
-{
-    FakeClockState state;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.startsWith("offset_ns="))
-                state.offsetNs = line.mid(10).toLongLong();
-            else if (line.startsWith("set_count="))
-                state.sets = line.mid(10).toInt();
-        }
-    }
-    return state;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 constexpr qint64 kSecondNs = 1000000000;
 
@@ -83,15 +49,15 @@ TEST(Program, HoweverItEndsTheRealDateComesBackAndTheRecordGoes)
         });
         program.start(QStringLiteral(RAVODOR_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&] { return readState(state).sets >= 1; }, 20000))
+        ASSERT_TRUE(waitFor([&] { return readFakeClockState(state).value_or(FakeClockState{}).sets >= 1; }, 20000))
             << program.readAllStandardError().toStdString();
         ASSERT_TRUE(getSetting("", "RestoreRecord"));
 
         ::kill(static_cast<pid_t>(program.processId()), c.signal);
-        EXPECT_TRUE(waitFor([&] { return readState(state).sets >= c.setsAfter; }, 1000));
+        EXPECT_TRUE(waitFor([&] { return readFakeClockState(state).value_or(FakeClockState{}).sets >= c.setsAfter; }, 1000));
         program.waitForFinished(10000);
         QTest::qWait(200);  // a guard that wrongly sets again has had its chance
-        const FakeClockState after = readState(state);
+        const FakeClockState after = readFakeClockState(state).value_or(FakeClockState{});
         EXPECT_EQ(after.sets, c.setsAfter);
         EXPECT_LT(std::llabs(after.offsetNs), 2 * kSecondNs);
         EXPECT_TRUE(waitFor([] { return !getSetting("", "RestoreRecord"); }, 1000));

@@ -280,9 +280,11 @@ long CreateKey(HKEY root, const std::string& subKey, HKEY* key)
     return ERROR_SUCCESS;
 }
 
-long GetKeyValue(HKEY root, const std::string& subKey, const std::string& valueName, std::string& text)
+namespace {
+
+// The file of an existing value's place: the user's root holds no values.
+long valueFile(HKEY root, const std::string& subKey, const std::string& valueName, std::string& file)
 {
-    text.clear();
     std::string folder;
     bool userRootItself = false;
     long status = openKey(root, subKey, folder, userRootItself);
@@ -292,7 +294,19 @@ long GetKeyValue(HKEY root, const std::string& subKey, const std::string& valueN
         return ERROR_FILE_NOT_FOUND;
     if (!isValueName(valueName))
         return ERROR_INVALID_PARAMETER;
-    return readValue(folder + '/' + valueName, text);
+    file = folder + '/' + valueName;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+long GetKeyValue(HKEY root, const std::string& subKey, const std::string& valueName, std::string& text)
+{
+    text.clear();
+    std::string file;
+    if (long status = valueFile(root, subKey, valueName, file))
+        return status;
+    return readValue(file, text);
 }
 
 long SetKeyValue(HKEY root, const std::string& subKey, const std::string& valueName, const std::string& text)
@@ -312,16 +326,9 @@ long SetKeyValue(HKEY root, const std::string& subKey, const std::string& valueN
 
 long DeleteKeyValue(HKEY root, const std::string& subKey, const std::string& valueName)
 {
-    std::string folder;
-    bool userRootItself = false;
-    long status = openKey(root, subKey, folder, userRootItself);
-    if (status != ERROR_SUCCESS)
+    std::string file;
+    if (long status = valueFile(root, subKey, valueName, file))
         return status;
-    if (userRootItself)
-        return ERROR_FILE_NOT_FOUND;
-    if (!isValueName(valueName))
-        return ERROR_INVALID_PARAMETER;
-    const std::string file = folder + '/' + valueName;
     struct stat info;
     // A subkey of that name is not a value.
     if (lstat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
