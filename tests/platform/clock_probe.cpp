@@ -18,22 +18,9 @@
 #include <time.h>
 
 #include "clock.h"
+#include "clockright.h"
 
 namespace {
-
-constexpr int kCapSysTime = 25;
-
-// A last guard of its own, whatever the caller forgot.
-bool mayHoldClockRight()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("CapEff:", 0) == 0)
-            return (std::strtoull(line.c_str() + 7, nullptr, 16) >> kCapSysTime) & 1U;
-    }
-    return true;
-}
 
 bool parseInt(const char* text, int* value)
 {

@@ -20,28 +20,12 @@
 #include <unistd.h>
 
 #include "clock.h"
+#include "clockright.h"
 #include "guard.h"
 #include "processinfo.h"
 #include "restorerecord.h"
 
 extern char** environ;
-
-namespace {
-
-constexpr int kCapSysTime = 25;
-
-bool mayHoldClockRight()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("CapEff:", 0) == 0)
-            return (std::strtoull(line.c_str() + 7, nullptr, 16) >> kCapSysTime) & 1U;
-    }
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
