@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <functional>
 
@@ -113,6 +114,22 @@ TEST_F(TimeSyncTest, AnAuthorisationRefusedResumesTheSyncPausedForIt)
     EXPECT_TRUE(dialogs.texts()[0].startsWith(
         "You do not have the proper privilege level to alter the System Time."));
     EXPECT_FALSE(getSetting("", "RestoreRecord"));
+}
+
+TEST_F(TimeSyncTest, ACloseDuringThePromptWaitsForTheSetAndThenPutsTheDateBack)
+{
+    useService(SyncState::On);
+    clock.failWith(AppError::permissionDenied());
+    show();
+    service->duringShift = [this] {
+        service->duringShift = nullptr;
+        window->closeQuietly();
+        EXPECT_EQ(endCount, 0);
+    };
+    set("12/12/2001");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return endCount == 1; }, 2000));
+    EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+    EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetTime", "SetTime", "SetNTP(true)"}));
 }
 
 TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOut)

@@ -53,8 +53,22 @@ CivilDate DateKeeper::realDate() const
     return clock_.localDate(SystemClock::floorSeconds(realInstantNs()));
 }
 
+namespace {
+
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyScope() { busy_ = false; }
+
+private:
+    bool& busy_;
+};
+
+}  // namespace
+
 AppError DateKeeper::setDate(const CivilDate& date)
 {
+    const BusyScope busy(busy_);
     if (date == realDate()) {
         const Restored restored = restore();
         return restored.clock;
@@ -132,6 +146,7 @@ AppError DateKeeper::setInstant(std::int64_t epochNs, bool interactive)
 
 DateKeeper::Restored DateKeeper::restore(bool interactive)
 {
+    const BusyScope busy(busy_);
     Restored result;
     result.clock = setInstant(realInstantNs(), interactive);
     if (result.clock)

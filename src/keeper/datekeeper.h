@@ -31,6 +31,9 @@ public:
     // A date away from the real one is in effect through this keeper.
     bool altered() const { return altered_; }
     bool syncPaused() const { return syncPaused_; }
+    // A set or restore is under way: it may wait for an authorisation
+    // prompt while the window's event loop runs, and must not be re-entered.
+    bool busy() const { return busy_; }
 
     // Puts `date` into effect, same time of day; the real date is restore().
     // Errors: 70 (refused, with its cause), 5, kErrSyncNotPaused (its reason
@@ -65,4 +68,5 @@ private:
     RestoreRecord record_;
     bool altered_ = false;
     bool syncPaused_ = false;
+    bool busy_ = false;
 };

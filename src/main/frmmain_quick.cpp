@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "datekeeper.h"
 #include "frmmain.h"
 
 namespace {
@@ -124,6 +125,9 @@ void frmMain::startTimer(qint16 Seconds)
 
 void frmMain::Timer1_Timer()
 {
+    // The countdown waits for a set that waits for a prompt.
+    if (services_.keeper->busy())
+        return;
     if (intCountdown <= 1) {
         Timer1->stop();
         strQuitSignal = QStringLiteral("SignalFromTimer!");

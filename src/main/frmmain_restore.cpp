@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QCheckBox>
 
 #include <cstdio>
@@ -101,6 +102,13 @@ void frmMain::closeQuietly()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // A close box or signal during an authorisation prompt: once the set
+    // under way has ended, the closing steps can put its date back.
+    if (services_.keeper->busy()) {
+        event->ignore();
+        QTimer::singleShot(100, this, &QWidget::close);
+        return;
+    }
     event->accept();
     // isDateRestored's own close request is part of the closing under way.
     if (closing_)

@@ -2,6 +2,7 @@
 // The system's time service as the window tests need it: sync on or off,
 // refusals on request, every call recorded. A shift moves the fake clock.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ public:
     {
         calls.push_back("SetTime");
         shifts.push_back(deltaUs);
+        if (duringShift)
+            duringShift();  // what happens while a prompt is up
         if (refuseShift)
             return refuseShift;
         if (clock_)
@@ -40,6 +43,7 @@ public:
     AppError refusePause, refuseResume, refuseShift;
     std::vector<std::string> calls;
     std::vector<std::int64_t> shifts;
+    std::function<void()> duringShift;
 
 private:
     FakeClock* clock_;
