@@ -19,8 +19,8 @@
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
-#include "settingskey.h"
 #include "responsivetimeservice.h"
+#include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
 #include "timeservice.h"
@@ -32,7 +32,9 @@ int main(int argc, char* argv[])
     if (startedWithRaisedRights())
         dropUntrustedEnvironment();
 
+    // Names the settings key, the lock and the guard's record, as on Windows.
     const std::string exeBaseName = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName().toStdString();
+
     // Decided before any application object exists: none of these needs a
     // display, the clock or the settings.
     QStringList arguments;
@@ -48,8 +50,7 @@ int main(int argc, char* argv[])
         std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
         return kExitUsage;
     case CommandLine::RunAt:
-        return runAt(commandLine.date, commandLine.command,
-                     exeBaseName);
+        return runAt(commandLine.date, commandLine.command, exeBaseName);
     case CommandLine::Window:
         break;
     }
