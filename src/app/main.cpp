@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSessionManager>
@@ -33,7 +34,8 @@ int main(int argc, char* argv[])
         dropUntrustedEnvironment();
 
     // Names the settings key, the lock and the guard's record, as on Windows.
-    const std::string exeBaseName = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName().toStdString();
+    const std::string exeBaseName =
+        QFileInfo(QFile::decodeName(currentProgramPath().c_str())).completeBaseName().toStdString();
 
     // Decided before any application object exists: none of these needs a
     // display, the clock or the settings.

@@ -9,6 +9,7 @@ std::int64_t currentProcessId();
 std::uint64_t processStartTime(std::int64_t pid);
 // This boot's id; "" where the system has none.
 std::string currentBootId();
-// The folder of the running executable, from the system rather than argv[0],
-// which the caller chooses; "" when unknown.
+// The running executable and its folder, from the system rather than
+// argv[0], which the caller chooses; "" when unknown.
+std::string currentProgramPath();
 std::string currentProgramFolder();

@@ -52,13 +52,16 @@ std::string currentBootId()
     return id;
 }
 
-std::string currentProgramFolder()
+std::string currentProgramPath()
 {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return {};
-    const std::string file(path, static_cast<size_t>(length));
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+std::string currentProgramFolder()
+{
+    const std::string file = currentProgramPath();
     const size_t slash = file.rfind('/');
     return slash == std::string::npos ? std::string() : file.substr(0, slash);
 }

@@ -42,13 +42,16 @@ std::string currentBootId()
     return std::to_string(bootId);
 }
 
-std::string currentProgramFolder()
+std::string currentProgramPath()
 {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return {};
-    const std::string file(path, length);
+    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
+std::string currentProgramFolder()
+{
+    const std::string file = currentProgramPath();
     const size_t slash = file.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : file.substr(0, slash);
 }
