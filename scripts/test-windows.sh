@@ -33,7 +33,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no offer to fetch Mono or Gecko
 # live as long as it does; started by a test instead, they would keep that
 # test's output pipe open and ctest waiting. No Wine output reaches a pipe.
 mkdir -p "$WINEPREFIX"
-"$wineserver" -p </dev/null >/dev/null 2>&1
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true  # one may run already
 trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true' EXIT
 if [ -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot </dev/null >"$build/wineboot.log" 2>&1
@@ -50,7 +50,7 @@ fi
 
 # The guard tests start processes that make Wine bring up more of its
 # services on demand; brought up here, no test's output pipe is held open.
-"${drop[@]}" "$wine" "$build/tests/platform/platform_tests.exe" --gtest_filter='GuardWin*' \
+"${drop[@]}" "$wine" "$build/tests/platform/guard_tests.exe" \
     </dev/null >/dev/null 2>&1 || true
 
 "${drop[@]}" ctest --test-dir "$build" --output-on-failure -j2 --timeout 300

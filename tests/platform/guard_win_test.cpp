@@ -23,7 +23,7 @@ PROCESS_INFORMATION start(std::string commandLine)
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    EXPECT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+    EXPECT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                                nullptr, &startup, &info))
         << commandLine << ": " << GetLastError();
     if (info.hThread)
