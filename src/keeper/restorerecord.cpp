@@ -61,23 +61,16 @@ bool isBootId(const std::string& text)
     return true;
 }
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool parseDate(const std::string& text, CivilDate* date)
 {
     int year = 0, month = 0, day = 0, used = 0;
     if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3
         || used != 10 || text[4] != '-' || text[7] != '-')
         return false;
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || month < 1 || month > 12 || day < 1)
+    const CivilDate parsed{year, month, day};
+    if (year < 1 || !parsed.isCalendarDay())
         return false;
-    if (day > (month == 2 && isLeapYear(year) ? 29 : kDays[month - 1]))
-        return false;
-    *date = {year, month, day};
+    *date = parsed;
     return true;
 }
 

@@ -13,6 +13,8 @@ struct CivilDate {
     int day = 0;    // 1..31
 
     bool isNull() const { return year == 0 && month == 0 && day == 0; }
+    // A day the proleptic Gregorian calendar has (any year).
+    bool isCalendarDay() const;
     friend bool operator==(const CivilDate& a, const CivilDate& b)
     {
         return a.year == b.year && a.month == b.month && a.day == b.day;

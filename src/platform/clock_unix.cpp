@@ -14,19 +14,10 @@
 
 namespace {
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool isRealDay(const CivilDate& date)
 {
-    static const int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     // tm_year counts from 1900 and must not overflow.
-    if (date.year < INT_MIN + 1900 || date.month < 1 || date.month > 12)
-        return false;
-    const int last = date.month == 2 && isLeapYear(date.year) ? 29 : kDaysInMonth[date.month - 1];
-    return date.day >= 1 && date.day <= last;
+    return date.year >= INT_MIN + 1900 && date.isCalendarDay();
 }
 
 AppError errorFromErrno(int err)

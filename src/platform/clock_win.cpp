@@ -18,18 +18,9 @@ constexpr std::int64_t kUnixEpochTicks = 116444736000000000;
 constexpr int kFirstYear = 1601;
 constexpr int kLastYear = 30827;
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool isRealDay(const CivilDate& date)
 {
-    static const int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (date.year < kFirstYear || date.year > kLastYear || date.month < 1 || date.month > 12)
-        return false;
-    const int last = date.month == 2 && isLeapYear(date.year) ? 29 : kDaysInMonth[date.month - 1];
-    return date.day >= 1 && date.day <= last;
+    return date.year >= kFirstYear && date.year <= kLastYear && date.isCalendarDay();
 }
 
 std::int64_t ticksOf(const FILETIME& time)

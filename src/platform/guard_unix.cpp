@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,19 +43,6 @@ bool clockCapability(Capabilities* caps)
     return true;
 }
 
-// With a right passed on, the guard gets no variable through which a caller
-// could load code into it: only what it needs to find the store and the bus.
-bool trustedWithRight(const char* entry)
-{
-    static const char* const kNames[] = {"HOME=", "XDG_CONFIG_HOME=", "XDG_RUNTIME_DIR=", "DBUS_SYSTEM_BUS_ADDRESS=",
-                                         "TZ=",   "LANG=",            "LC_ALL=",         "PATH="};
-    for (const char* name : kNames) {
-        if (std::strncmp(entry, name, std::strlen(name)) == 0)
-            return true;
-    }
-    return false;
-}
-
 class UnixGuard final : public GuardProcess {
 public:
     UnixGuard(std::string path, std::string exeBaseName) : path_(std::move(path)), exe_(std::move(exeBaseName)) {}
@@ -81,12 +67,6 @@ public:
         argv.push_back(nullptr);
         Capabilities caps;
         const bool passRight = clockCapability(&caps);
-        std::vector<char*> envp;
-        for (char** entry = environ; entry && *entry; ++entry) {
-            if (!passRight || trustedWithRight(*entry))
-                envp.push_back(*entry);
-        }
-        envp.push_back(nullptr);
 
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
@@ -119,7 +99,9 @@ public:
                 prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_SYS_TIME, 0, 0);
             }
             sigprocmask(SIG_SETMASK, &before, nullptr);
-            execve(argv[0], argv.data(), envp.data());
+            // Started with raised rights, the program has already cut its
+            // environment to the allow-list; the guard inherits that.
+            execve(argv[0], argv.data(), environ);
             const int error = errno;
             if (write(status[1], &error, sizeof error) < 0)
                 _exit(126);
