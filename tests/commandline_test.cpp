@@ -18,10 +18,7 @@ struct ParseCase {
 };
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ParseCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLineParse : public ::testing::TestWithParam<ParseCase> {};
 
@@ -45,8 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineParse,
     ::testing::Values(
         ParseCase{"Nothing", {}, CommandLine::Window, {}, {}, {}},
-        ParseCase{"Help", S{"--help"}, CommandLine::Help, {}, {},
-                  "Usage: ravodor [--date DATE] [Qt options]"},
+        ParseCase{"Help", S{"--help"}, CommandLine::Help, {}, {}, "Usage: ravodor [--date DATE] [Qt options]"},
         ParseCase{"ShortHelp", S{"-h"}, CommandLine::Help, {}, {}, {}},
         ParseCase{"Version", S{"--version"}, CommandLine::Version, {}, {}, "Ravodor " RAVODOR_PROJECT_VERSION},
         ParseCase{"Date", S{"--date", kDay}, CommandLine::Window, kDay, {}, {}},
@@ -60,8 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "ravodor: --at needs a COMMAND to run."},
         ParseCase{"UnknownOption", S{"--frob"}, CommandLine::Usage, {}, {}, "ravodor: Unknown option 'frob'."},
         ParseCase{"ErrorBeforeHelp", S{"--help", "--frob"}, CommandLine::Usage, {}, {}, {}},
-        ParseCase{"MissingValue", S{"--date"}, CommandLine::Usage, {}, {},
-                  "ravodor: Missing value after '--date'."},
+        ParseCase{"MissingValue", S{"--date"}, CommandLine::Usage, {}, {}, "ravodor: Missing value after '--date'."},
         ParseCase{"StrayArgument", S{"today"}, CommandLine::Usage, {}, {}, {}}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
 

@@ -1,6 +1,5 @@
-// A plugin that says so when it is loaded: its constructor leaves the file
-// "announced" beside it. It names itself a platform plugin ("announce"), so
-// Qt loads it when asked for that platform from its folder.
+// A platform plugin ("announce") that leaves the file "announced" beside
+// itself when it is loaded.
 
 #include <QObject>
 
@@ -14,16 +13,12 @@ namespace {
 
 __attribute__((constructor)) void announce()
 {
-    // The folder comes from where the plugin lies, not from the environment
-    // that the program under test may have cut.
+    // Its folder from where it lies: the program under test may have cut the environment.
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&announce), &info) == 0 || info.dli_fname == nullptr)
         return;
-    std::string path = info.dli_fname;
-    path = path.substr(0, path.rfind('/') + 1) + "announced";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        ::close(fd);
+    const std::string path = info.dli_fname;
+    ::close(::open((path.substr(0, path.rfind('/') + 1) + "announced").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
 }
 
 }  // namespace

@@ -58,17 +58,10 @@ int main(int argc, char** argv)
     const auto clock = makeSystemClock();
 
     CivilDate date;
-    if (argc == 6 && std::strcmp(argv[1], "instant-on") == 0) {
-        char* end = nullptr;
-        errno = 0;
-        const long long from = std::strtoll(argv[5], &end, 10);
-        if (!parseInt(argv[2], &date.year) || !parseInt(argv[3], &date.month) || !parseInt(argv[4], &date.day)
-            || errno != 0 || *end != '\0') {
-            std::fprintf(stderr, "clock_probe: bad instant-on arguments\n");
-            return 2;
-        }
+    if (argc == 6 && std::strcmp(argv[1], "instant-on") == 0 && parseInt(argv[2], &date.year)
+        && parseInt(argv[3], &date.month) && parseInt(argv[4], &date.day)) {
         std::int64_t instant = 0;
-        const AppError error = clock->instantOn(date, from, &instant);
+        const AppError error = clock->instantOn(date, std::strtoll(argv[5], nullptr, 10), &instant);
         std::printf("error=%d\ninstant_ns=%lld\n", error.number, static_cast<long long>(instant));
         return 0;
     }

@@ -1,45 +1,57 @@
 #pragma once
-// For tests that run the real program in a child process on the fake clock:
-// what the fake clock's state file says, and waiting for it.
+// The real program in a child process on the fake clock (RAVODOR_PROGRAM,
+// RAVODOR_FAKECLOCK_SO), with the settings of the TestFolders alive.
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QString>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-#include <optional>
+#include <unistd.h>
 
-struct FakeClockState {
-    qint64 offsetNs = 0;  // how far the child set its clock from the real one
-    int sets = 0;
+// A second guard beside the preload: could a child hold the right to set the
+// clock? Root gains whatever its bounding set allows.
+inline bool mayPassClockRight()
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto holds = [&](const char* set) {
+        const int at = status.indexOf(set);
+        return at < 0 || ((status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> 25) & 1U);
+    };
+    return holds("CapPrm:") || (::geteuid() == 0 && holds("CapBnd:"));
+}
+
+struct ChildProgram {
+    // No display and never the system bus; `environment` ("NAME=value") goes on top.
+    void start(const QStringList& arguments, const QStringList& environment = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(RAVODOR_FAKECLOCK_SO));
+        env.insert(QStringLiteral("FAKECLOCK_STATE"), statePath());
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+        for (const QString& entry : environment)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(RAVODOR_PROGRAM), arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    QString statePath() const { return dir.filePath(QStringLiteral("clock.state")); }
+
+    // "offset_ns" (from the real clock) or "set_count"; 0 before the first set.
+    qint64 clock(const char* field) const
+    {
+        QFile file(statePath());
+        const QByteArray state = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const int at = state.indexOf(QByteArray(field) + '=');
+        return at < 0 ? 0 : state.mid(at + qstrlen(field) + 1).split('\n').first().toLongLong();
+    }
+
+    QTemporaryDir dir;
+    QProcess process;
 };
-
-// Nothing until the child first sets its clock.
-inline std::optional<FakeClockState> readFakeClockState(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    FakeClockState state;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("offset_ns="))
-            state.offsetNs = line.mid(10).toLongLong();
-        else if (line.startsWith("set_count="))
-            state.sets = line.mid(10).toInt();
-    }
-    return state;
-}
-
-// Processes events while it waits; false when `ms` ran out first.
-inline bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
