@@ -278,10 +278,6 @@ TEST_F(AboutTest, TheProgramIconComesInEverySizeAndShowsInTheWindow)
     EXPECT_FALSE(in<QLabel>(about, "imgicon")->pixmap().isNull());
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(AboutTest, EnterSpaceAndAScreenReadersPressFollowTheLinkAsAClickDoes)
 {
     show();

@@ -14,97 +14,74 @@ namespace {
 
 class AlteredTrayTest : public MainWindowTest {
 protected:
-    AlteredTrayTest() { services.trayAvailable = [this] { return trayThere; }; }
+    AlteredTrayTest() { services.trayAvailable = [] { return true; }; }
 
     QSystemTrayIcon* icon() const { return window->findChild<QSystemTrayIcon*>(); }
     bool shown() const { return icon() && icon()->isVisible(); }
-    QAction* item(const QString& text) const
-    {
-        for (QAction* action : icon()->contextMenu()->actions())
-            if (action->text() == text)
-                return action;
-        ADD_FAILURE() << text.toStdString();
-        return nullptr;
-    }
+    // 0: Reset to actual date, 1: Show, 2: Exit.
+    void choose(int item) const { icon()->contextMenu()->actions().at(item)->trigger(); }
     void set(const QString& date)
     {
         window->Text2->setText(date);
         child<QPushButton>("cmdSet")->click();
     }
-
-    bool trayThere = true;
 };
 
-TEST_F(AlteredTrayTest, EveryRoadToAnAlteredDateShowsTheIconNamingBothDates)
+TEST_F(AlteredTrayTest, EveryRoadToAnAlteredDateShowsTheIconAndEveryWayBackHidesIt)
 {
-    const std::function<void()> roads[] = {
-        [this] {
-            show();
-            set("12/12/2001");
-        },
-        [this] {
-            show();
-            window->Text2->setText("13/12/2001");
-            action("menuMinus1day")->trigger();
-        },
-        [this] {
-            putSetting("", "StartAltered", "1");
-            setRecent(1, "12/12/2001");
-            show();
-        },
+    const struct {
+        const char* road;
+        std::function<void()> alter, leave;
+    } roads[] = {
+        {"Set, then the real date set by hand",
+         [this] {
+             show();
+             EXPECT_FALSE(shown());
+             set("12/12/2001");
+         },
+         [this] { set("10/01/2004"); }},
+        {"Quickset, then the tray's Reset",
+         [this] {
+             show();
+             window->Text2->setText("13/12/2001");
+             action("menuMinus1day")->trigger();
+         },
+         [this] {
+             choose(0);
+             EXPECT_EQ(dialogs.texts().last(), "Date restored to:  10/01/2004");
+         }},
+        {"altered at start, then Hide, the tray's Show and Exit",
+         [this] {
+             putSetting("", "StartAltered", "1");
+             setRecent(1, "12/12/2001");
+             show();
+         },
+         [this] {
+             child<QPushButton>("cmdHide")->click();
+             ASSERT_TRUE(window->isMinimized());
+             ASSERT_TRUE(shown());
+             choose(1);
+             EXPECT_FALSE(window->isMinimized());
+             choose(2);
+             EXPECT_EQ(endCount, 1);
+         }},
     };
-    for (const auto& road : roads) {
-        road();
+    for (const auto& r : roads) {
+        SCOPED_TRACE(r.road);
+        r.alter();
         ASSERT_TRUE(shown());
         EXPECT_EQ(icon()->toolTip(), "Ravodor\nDate in effect: 12/12/2001\nReal date: 10/01/2004");
         QStringList items;
         for (QAction* action : icon()->contextMenu()->actions())
             items << action->text();
         EXPECT_EQ(items, (QStringList{"Reset to actual date", "Show", "Exit"}));
-        // The next road starts afresh on the real date.
+        r.leave();
+        EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+        if (endCount == 0) {  // after Exit the icon goes with the program
+            EXPECT_FALSE(shown());
+        }
         window.reset();
-        putSetting("", "StartAltered", "0");
-        ASSERT_FALSE(clock.setDate({2004, 1, 10}));
     }
-}
-
-TEST_F(AlteredTrayTest, TheIconGoesWhenTheRealDateIsBack)
-{
-    show();
-    EXPECT_FALSE(shown());
-    set("12/12/2001");
-    ASSERT_TRUE(shown());
-    set("10/01/2004");  // the real date, set by hand
-    EXPECT_FALSE(shown());
-
-    set("12/12/2001");
-    item("Reset to actual date")->trigger();
-    EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
-    EXPECT_EQ(dialogs.texts().last(), "Date restored to:  10/01/2004");
-    EXPECT_FALSE(shown());
-}
-
-TEST_F(AlteredTrayTest, ShowBringsTheHiddenWindowBackAndExitEnds)
-{
-    show();
-    set("12/12/2001");
-    child<QPushButton>("cmdHide")->click();
-    ASSERT_TRUE(window->isMinimized());
-    ASSERT_TRUE(shown());
-    item("Show")->trigger();
-    EXPECT_FALSE(window->isMinimized());
-
-    item("Exit")->trigger();
-    EXPECT_EQ(endCount, 1);
-    EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
-}
-
-TEST_F(AlteredTrayTest, WithoutATrayNothingShows)
-{
-    trayThere = false;
-    show();
-    set("12/12/2001");
-    EXPECT_EQ(icon(), nullptr);
 }
 
 }  // namespace

@@ -338,22 +338,15 @@ TEST_F(PresetsTest, AFailedSaveDuringAQuietCloseGoesToStandardErrorNotToABox)
 
 TEST_F(PresetsTest, TheFileIsForItsOwnerOnlyHoweverItComesAbout)
 {
-    const struct {
-        const char* how;
-        bool existedWithWiderRights;
-    } cases[] = {{"created at the first opening", false}, {"saved over a file others could read", true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
-        QFile::remove(path());
-        if (c.existedWithWiderRights) {
-            writeFile("a = 1/1/2001\r\n");
+    // Created at the first opening, then saved over a file others could read.
+    for (bool existed : {false, true}) {
+        if (existed)
             ::chmod(QFile::encodeName(path()).constData(), 0644);
-        }
         open();
         presets->cmdDone_Click();
         struct stat info {};
         ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << existed;
     }
 }
 

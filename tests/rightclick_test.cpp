@@ -8,17 +8,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
-
 #include "testenv.h"
 
 namespace {
 
-class RightClickTestBase : public MainWindowTest {
+class RightClickTest : public MainWindowTest {
 protected:
-    // Runs `act`; returns the popup it opened, if any, after choosing
-    // `choice` in it (or dismissing it).
-    QMenu* popupOf(const std::function<void()>& act, const char* choice = nullptr)
+    // Presses a mouse button on a control (`key` instead, if given); returns
+    // the popup that opened, if any, after choosing `choice` in it (or
+    // dismissing it).
+    QMenu* pressOn(const char* button, Qt::MouseButton mouse, const char* choice = nullptr, QKeyCombination key = {})
     {
         QMenu* opened = nullptr;
         QTimer::singleShot(0, [&] {
@@ -31,31 +30,18 @@ protected:
                                                     : window->findChild<QAction*>(choice)->trigger();
             opened->close();
         });
-        act();
+        auto* target = child<QPushButton>(button);
+        if (key.key() != Qt::Key_unknown) {
+            target->setFocus();
+            QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        } else {
+            QTest::mousePress(target, mouse, {}, QPoint(5, 5));
+            QTest::mouseRelease(target, mouse, {}, QPoint(5, 5));
+        }
         QCoreApplication::processEvents();
         return opened;
     }
-    QMenu* keyOn(QPushButton* button, Qt::Key key, Qt::KeyboardModifiers modifiers)
-    {
-        button->setFocus();
-        return popupOf([&] { QTest::keyClick(button, key, modifiers); });
-    }
     QPoint popupAt;
-};
-
-class RightClickTest : public RightClickTestBase {
-protected:
-    // Presses a mouse button on a control.
-    QMenu* pressOn(const char* button, Qt::MouseButton mouse, const char* choice = nullptr)
-    {
-        auto* target = child<QPushButton>(button);
-        return popupOf(
-            [&] {
-                QTest::mousePress(target, mouse, {}, QPoint(5, 5));
-                QTest::mouseRelease(target, mouse, {}, QPoint(5, 5));
-            },
-            choice);
-    }
 };
 
 TEST_F(RightClickTest, RightOnSetOpensQuicksetAtThePointerWithoutSetting)
@@ -113,50 +99,37 @@ TEST_F(RightClickTest, DuringACountdownExitOpensNothingButTheMenuBarStillWorks)
     EXPECT_EQ(window->intCountdown, 2);
 }
 
-}  // namespace
-
-namespace {
-
-class KeyboardPopupTest : public RightClickTestBase {};
-
-TEST_F(KeyboardPopupTest, MenuKeyAndShiftF10OpenThePopupUnderTheButton)
+TEST_F(RightClickTest, MenuKeyAndShiftF10OpenThePopupUnderTheButtonUnlessItIsDisabled)
 {
-    struct Way {
+    const struct {
         const char* button;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
+        QKeyCombination key;
         const char* menu;
-    };
-    const Way ways[] = {
-        {"cmdSet", Qt::Key_Menu, Qt::NoModifier, "menuQuickset"},
-        {"cmdSet", Qt::Key_F10, Qt::ShiftModifier, "menuQuickset"},
-        {"cmdExit", Qt::Key_Menu, Qt::NoModifier, "menuAutoquit"},
-        {"cmdExit", Qt::Key_F10, Qt::ShiftModifier, "menuAutoquit"},
+    } ways[] = {
+        {"cmdSet", Qt::Key_Menu, "menuQuickset"},
+        {"cmdSet", Qt::ShiftModifier | Qt::Key_F10, "menuQuickset"},
+        {"cmdExit", Qt::Key_Menu, "menuAutoquit"},
+        {"cmdExit", Qt::ShiftModifier | Qt::Key_F10, "menuAutoquit"},
     };
     show();
-    for (const Way& w : ways) {
+    for (const auto& w : ways) {
         SCOPED_TRACE(w.button);
-        auto* button = child<QPushButton>(w.button);
-        QMenu* menu = keyOn(button, w.key, w.modifiers);
+        QMenu* menu = pressOn(w.button, Qt::NoButton, nullptr, w.key);
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->objectName(), w.menu);
         // Under the button, unless the screen makes it give way upwards.
+        auto* button = child<QPushButton>(w.button);
         const QPoint under = button->mapToGlobal(QPoint(0, button->height()));
         EXPECT_EQ(popupAt.x(), under.x());
         EXPECT_LE(popupAt.y(), under.y());
     }
-    EXPECT_EQ(keyOn(child<QPushButton>("cmdSet"), Qt::Key_F10, Qt::NoModifier), nullptr);
+    EXPECT_EQ(pressOn("cmdSet", Qt::NoButton, nullptr, Qt::Key_F10), nullptr);
     EXPECT_EQ(clock.attempts, 0);
     EXPECT_EQ(endCount, 0);
-}
 
-TEST_F(KeyboardPopupTest, ADisabledExitOpensNothing)
-{
-    show();
-    action("menuAuto5minutes")->trigger();
+    action("menuAuto5minutes")->trigger();  // Exit is disabled during a countdown
     window->showNormal();
-    auto* exit = child<QPushButton>("cmdExit");
-    EXPECT_EQ(keyOn(exit, Qt::Key_Menu, Qt::NoModifier), nullptr);
+    EXPECT_EQ(pressOn("cmdExit", Qt::NoButton, nullptr, Qt::Key_Menu), nullptr);
 }
 
 }  // namespace
