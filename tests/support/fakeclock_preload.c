@@ -1,19 +1,13 @@
-/* A fake wall clock for the processes it is preloaded into (LD_PRELOAD).
- *
- * A set never reaches the kernel: the wanted time is kept as an offset from
- * the real one in the state file FAKECLOCK_STATE, read again at every
- * wall-clock read, so all processes sharing the file share one clock (the
- * program sets it, its guard puts it back). The file's lines:
- *   offset_ns=          the fake clock minus the real one
- *   set_count=          sets that succeeded
- *   last_set_ns=        the time last set
- *   last_set_real_ns=   the real time when it was set (for timing a set)
- *
- * FAKECLOCK_DENY=1 makes every set fail with EPERM, as without the right. A
- * set the kernel would refuse fails with EINVAL; one whose state cannot be
- * written (FAKECLOCK_STATE unset, say) with that error. Faked are the calls
- * that the program, Qt and the C++ library make: clock_gettime, gettimeofday
- * and time; clock_settime. */
+/* A fake wall clock for the processes it is preloaded into (LD_PRELOAD), for
+ * the calls the program, Qt and the C++ library make. A set never reaches the
+ * kernel: it is kept as an offset from the real time in the state file
+ * FAKECLOCK_STATE, read at every wall-clock read, so the processes sharing
+ * the file share one clock (the program sets it, its guard puts it back).
+ * Its lines: offset_ns= (fake minus real), set_count= (sets that succeeded),
+ * last_set_ns= (the time last set), last_set_real_ns= (the real time then).
+ * FAKECLOCK_DENY=1 fails every set with EPERM, as without the right; a set the
+ * kernel would refuse fails with EINVAL, one whose state cannot be written
+ * (FAKECLOCK_STATE unset, say) with that error. */
 
 #define _GNU_SOURCE
 #include <errno.h>
@@ -86,8 +80,7 @@ static int write_state(const struct state* state)
     char temp[4096], text[256];
     if (!*path)
         return ENOENT;
-    if ((size_t)snprintf(temp, sizeof temp, "%s.%ld.tmp", path, (long)getpid()) >= sizeof temp)
-        return ENAMETOOLONG;
+    snprintf(temp, sizeof temp, "%s.%ld.tmp", path, (long)getpid());
     int length = snprintf(text, sizeof text, "offset_ns=%lld\nset_count=%lld\nlast_set_ns=%lld\nlast_set_real_ns=%lld\n",
                           (long long)state->offset_ns, (long long)state->set_count,
                           (long long)state->last_set_ns, (long long)state->last_set_real_ns);
