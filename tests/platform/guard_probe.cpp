@@ -1,18 +1,15 @@
-// Plays the program for the guard tests: writes a restore record as the
-// date keeper does, starts the guard, sets the (preloaded, fake) clock and
-// then ends as told. Only guard_unix_test starts it, without the right to
-// set the clock and with the fake clock preloaded.
+// Plays the program for guard_unix_test, which starts it without the right to
+// set the clock and with the fake clock preloaded: writes a restore record as
+// the date keeper does, starts the guard, sets the clock, prints "ready" and
+// ends as told.
 //
 //   guard_probe GUARD MODE      MODE: wait | segv | abort | normal | child
 //
-// Prints "ready" once the date is set; "child" first starts `sleep`, which
-// outlives it, and prints its pid as child_pid=.
+// "child" first starts `sleep`, which outlives it, and prints child_pid=.
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 
 #include <spawn.h>
@@ -27,15 +24,22 @@
 
 extern char** environ;
 
+namespace {
+
+int fail(const char* step)
+{
+    std::fprintf(stderr, "guard_probe: %s failed\n", step);
+    return 3;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc != 3 || mayHoldClockRight()) {
-        std::fprintf(stderr, "guard_probe: bad call, or the right to set the clock is held\n");
-        return 2;
-    }
+    if (argc != 3 || mayHoldClockRight())
+        return fail("a call without the right to set the clock");
     const std::string mode = argv[2];
-    // No core dump to write: the guard is timed from the end.
-    prctl(PR_SET_DUMPABLE, 0);
+    prctl(PR_SET_DUMPABLE, 0);  // no core dump to write: the guard is timed from the end
 
     const auto clock = makeSystemClock();
     RestoreRecord record;
@@ -46,26 +50,14 @@ int main(int argc, char** argv)
     record.pid = currentProcessId();
     record.pidStart = processStartTime(record.pid);
     RecordStore store("Software\\Zaduziro\\ravodor");
-    if (AppError error = store.write(record)) {
-        std::fprintf(stderr, "record: %s\n", error.description.c_str());
-        return 3;
-    }
     const auto guard = makeGuardProcess(argv[1], "ravodor");
-    if (!guard->start()) {
-        std::fprintf(stderr, "the guard did not start\n");
-        return 4;
-    }
-    if (AppError error = clock->setDate(record.inEffect)) {
-        std::fprintf(stderr, "set: %s\n", error.description.c_str());
-        return 5;
-    }
+    if (store.write(record) || !guard->start() || clock->setDate(record.inEffect))
+        return fail("writing the record, starting the guard or setting the date");
     if (mode == "child") {
-        char sleepName[] = "sleep";
-        char seconds[] = "30";
-        char* sleepArgv[] = {sleepName, seconds, nullptr};
+        char* sleepArgv[] = {const_cast<char*>("sleep"), const_cast<char*>("30"), nullptr};
         pid_t child = 0;
         if (posix_spawnp(&child, "sleep", nullptr, nullptr, sleepArgv, environ) != 0)
-            return 6;
+            return fail("starting sleep");
         std::printf("child_pid=%ld\n", static_cast<long>(child));
     }
     std::printf("ready\n");
@@ -75,11 +67,8 @@ int main(int argc, char** argv)
         std::raise(SIGSEGV);
     if (mode == "abort")
         std::abort();
-    if (mode == "normal") {
-        // The closing steps: the real date back, then the record removed.
-        const AppError restored = clock->setInstant(record.realInstantAt(clock->bootNs()));
-        return restored || store.remove() ? 7 : 0;
-    }
+    if (mode == "normal")  // the closing steps: the real date back, then the record removed
+        return clock->setInstant(record.realInstantAt(clock->bootNs())) || store.remove() ? fail("closing") : 0;
     for (;;)
         pause();
 }

@@ -4,5 +4,4 @@
 int main()
 {
     Sleep(60000);
-    return 0;
 }

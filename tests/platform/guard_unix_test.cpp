@@ -1,124 +1,52 @@
-// The guard on Linux, end to end: guard_probe writes a record, starts the
-// real guard and sets the fake clock, then ends as told. Every process here
-// runs without the right to set the clock and with the fake clock preloaded;
-// this test becomes their subreaper, so the guard is its child once the
-// probe has gone, and nothing it started outlives it.
+// The guard on Linux, end to end: guard_probe plays the program on the fake
+// clock and ends as told. No process here may set the real clock; this test
+// is their subreaper, so the guard is its child once the probe has gone.
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "clockright.h"
 #include "guard.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kProbe = RAVODOR_GUARD_PROBE;
-constexpr const char* kGuard = RAVODOR_GUARD;
-constexpr const char* kFakeclock = RAVODOR_FAKECLOCK_SO;
-constexpr int kCapSetpcap = 8;
 constexpr int kCapSysTime = 25;
-constexpr std::int64_t kNsPerMs = 1000000;
-constexpr std::int64_t kNsPerSecond = 1000 * kNsPerMs;
+constexpr std::int64_t kNsPerSecond = 1000000000;
 // The guard's exit statuses.
 constexpr int kNothingToDo = 0;
 constexpr int kPutRight = 3;
 
-unsigned long long capabilitySet(const char* name)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(std::string(name) + ":", 0) == 0)
-            return std::strtoull(line.c_str() + std::strlen(name) + 1, nullptr, 16);
-    }
-    return ~0ULL;  // unreadable: assume the worst
-}
-
-bool holds(const char* set, int bit)
-{
-    return (capabilitySet(set) >> bit) & 1U;
-}
-
-std::int64_t realNowNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
-}
-
-std::map<std::string, std::string> fields(const std::string& text)
-{
-    std::map<std::string, std::string> result;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos)
-            result[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return result;
-}
-
-// Children of this process, its subreaped orphans included.
-std::vector<pid_t> ownChildren()
-{
-    std::vector<pid_t> pids;
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        std::ifstream file(task.path() / "children");
-        pid_t pid = 0;
-        while (file >> pid)
-            pids.push_back(pid);
-    }
-    return pids;
-}
-
-struct Ended {
-    pid_t pid = 0;
-    int status = 0;
+struct Ending {
+    const char* mode;
+    int signal;  // sent to the probe (SIGKILL) or its process group; 0: it ends by itself
+    int diesBy;  // the signal that ends the probe; 0: it exits with 0
+    int guardStatus;
 };
-
-// The next child that ends within `limit`; pid 0 when none does.
-Ended nextEnded(std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    Ended ended;
-    while ((ended.pid = waitpid(-1, &ended.status, WNOHANG)) <= 0) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return {};
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return ended;
-}
 
 class GuardUnixTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* set : {"CapEff", "CapPrm", "CapAmb"})
-            ASSERT_FALSE(holds(set, kCapSysTime))
-                << "refusing to run with CAP_SYS_TIME (" << set << "): run the tests through "
-                   "setpriv --inh-caps=-sys_time --bounding-set=-sys_time";
+        ASSERT_FALSE(mayHoldClockRight()) << "refusing to run with CAP_SYS_TIME: run the tests through "
+                                             "setpriv --inh-caps=-sys_time --bounding-set=-sys_time";
         ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0) << std::strerror(errno);
         std::string pattern = (fs::temp_directory_path() / "ravodor-guard-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr) << std::strerror(errno);
@@ -127,91 +55,100 @@ protected:
 
     void TearDown() override
     {
-        for (pid_t pid : ownChildren()) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+        endAll();
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
+    }
+
+    // The probe's process group holds the guard and the started command too.
+    void endAll()
+    {
+        if (probe_ > 0)
+            kill(-probe_, SIGKILL);
+        while (waitpid(-1, nullptr, 0) > 0) {
+        }
+        probe_ = child_ = 0;
     }
 
     std::string state() const { return (dir_ / "fakeclock.state").string(); }
     fs::path recordFile() const { return dir_ / "config" / "Zaduziro" / "ravodor" / "RestoreRecord"; }
 
-    std::map<std::string, std::string> fakeClock() const
+    std::int64_t fakeNumber(const std::string& name) const
     {
         std::ifstream in(state());
-        std::stringstream text;
-        text << in.rdbuf();
-        return fields(text.str());
-    }
-    std::int64_t fakeNumber(const char* name) const
-    {
-        const auto values = fakeClock();
-        const auto it = values.find(name);
-        return it == values.end() ? 0 : std::stoll(it->second);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind(name + "=", 0) == 0)
+                return std::stoll(line.substr(name.size() + 1));
+        }
+        return 0;
     }
 
     // Starts the probe in a process group of its own and reads up to "ready".
-    void startProbe(const std::string& mode)
+    void startProbe(const char* mode)
     {
+        fs::remove(state());
+        const std::string config = (dir_ / "config").string(), fakeState = state();
         int out[2];
         ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-        std::vector<std::string> args;
-        // As root the bounding set decides what an exec may regain.
-        if (holds("CapEff", kCapSetpcap))
-            args = {"setpriv", "--inh-caps=-sys_time", "--bounding-set=-sys_time"};
-        args.insert(args.end(), {kProbe, kGuard, mode});
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string config = (dir_ / "config").string();
         probe_ = fork();
         ASSERT_GE(probe_, 0);
         if (probe_ == 0) {
             setpgid(0, 0);
+            // As root the bounding set decides what an exec may regain; the
+            // probe refuses to run with anything regained otherwise.
+            prctl(PR_CAPBSET_DROP, kCapSysTime);
             dup2(out[1], STDOUT_FILENO);
             setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-            setenv("FAKECLOCK_STATE", state().c_str(), 1);
-            setenv("LD_PRELOAD", kFakeclock, 1);
+            setenv("FAKECLOCK_STATE", fakeState.c_str(), 1);
+            setenv("LD_PRELOAD", RAVODOR_FAKECLOCK_SO, 1);
             unsetenv("FAKECLOCK_DENY");
-            execvp(argv[0], argv.data());
+            execl(RAVODOR_GUARD_PROBE, RAVODOR_GUARD_PROBE, RAVODOR_GUARD, mode, nullptr);
             _exit(127);
         }
         close(out[1]);
-        std::string output;
-        char buffer[256];
-        ssize_t got = 0;
-        while (output.find("ready\n") == std::string::npos
-               && ((got = read(out[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))) {
-            if (got > 0)
-                output.append(buffer, static_cast<std::size_t>(got));
+        FILE* output = fdopen(out[0], "r");
+        bool ready = false;
+        char line[64];
+        while (!ready && std::fgets(line, sizeof line, output)) {
+            std::sscanf(line, "child_pid=%d", &child_);
+            ready = std::strcmp(line, "ready\n") == 0;
         }
-        close(out[0]);
-        ASSERT_NE(output.find("ready\n"), std::string::npos) << output;
-        const auto values = fields(output);
-        if (values.count("child_pid"))
-            child_ = std::stoi(values.at("child_pid"));
-        if (mode == "wait" || mode == "child") {  // the others may be over already
+        std::fclose(output);
+        ASSERT_TRUE(ready);
+        if (std::strcmp(mode, "wait") == 0 || std::strcmp(mode, "child") == 0) {  // the others may be over already
             ASSERT_TRUE(fs::exists(recordFile()));
             ASSERT_EQ(fakeNumber("set_count"), 1);
         }
     }
 
-    // Reaps the probe, then waits for the guard to end; its exit status.
-    int guardStatus(int* probeStatus)
+    // The guard's exit status once it has ended (-1 when it does not).
+    int guardStatus()
     {
-        EXPECT_EQ(waitpid(probe_, probeStatus, 0), probe_);
-        for (;;) {
-            const Ended ended = nextEnded(std::chrono::seconds(5));
-            if (ended.pid == 0) {
-                ADD_FAILURE() << "the guard did not end";
-                return -1;
-            }
-            if (ended.pid != child_)
-                return WIFEXITED(ended.status) ? WEXITSTATUS(ended.status) : 128 + WTERMSIG(ended.status);
+        for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+             std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+            int status = 0;
+            const pid_t pid = waitpid(-1, &status, WNOHANG);
+            if (pid > 0 && pid != child_)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
+        ADD_FAILURE() << "the guard did not end";
+        return -1;
+    }
+
+    // Runs the probe to the end `e` gives it; how long after that the guard set the clock.
+    std::int64_t run(const Ending& e)
+    {
+        startProbe(e.mode);
+        if (HasFatalFailure())
+            return 0;
+        const auto endedAt = std::chrono::system_clock::now().time_since_epoch();
+        if (e.signal)
+            kill(e.signal == SIGKILL ? probe_ : -probe_, e.signal);
+        int s = 0;
+        EXPECT_EQ(waitpid(probe_, &s, 0), probe_);
+        EXPECT_TRUE(e.diesBy ? WIFSIGNALED(s) && WTERMSIG(s) == e.diesBy : WIFEXITED(s) && WEXITSTATUS(s) == 0) << s;
+        EXPECT_EQ(guardStatus(), e.guardStatus);
+        return fakeNumber("last_set_real_ns") - std::chrono::nanoseconds(endedAt).count();
     }
 
     fs::path dir_;
@@ -219,77 +156,51 @@ protected:
     pid_t child_ = 0;
 };
 
-struct Ending {
-    const char* mode;
-    int signal;      // sent to the probe's process group; 0: it ends by itself
-    int diesBy;      // the signal that ends the probe
-};
-
-TEST_F(GuardUnixTest, AnEndWithoutTheClosingStepsGetsTheRealDateBackWithinASecond)
+TEST_F(GuardUnixTest, OnlyAnEndWithoutTheClosingStepsMakesItPutTheRealDateBackWithinASecond)
 {
     const Ending endings[] = {
-        {"wait", SIGKILL, SIGKILL},
-        {"segv", 0, SIGSEGV},
-        {"abort", 0, SIGABRT},
+        {"wait", SIGKILL, SIGKILL, kPutRight},
+        {"segv", 0, SIGSEGV, kPutRight},
+        {"abort", 0, SIGABRT, kPutRight},
         // Ctrl-C at the terminal reaches the guard too: it must outlive the probe.
-        {"wait", SIGINT, SIGINT},
+        {"wait", SIGINT, SIGINT, kPutRight},
         // A command the program started does not hold the guard back.
-        {"child", SIGKILL, SIGKILL},
+        {"child", SIGKILL, SIGKILL, kPutRight},
+        // The probe's own set and set-back, none by the guard.
+        {"normal", 0, 0, kNothingToDo},
     };
-    for (const Ending& ending : endings) {
-        SCOPED_TRACE(std::string(ending.mode) + " " + strsignal(ending.diesBy));
-        fs::remove(state());
-        child_ = 0;
-        startProbe(ending.mode);
+    for (const Ending& e : endings) {
+        SCOPED_TRACE(std::string(e.mode) + " " + strsignal(e.diesBy));
+        const std::int64_t delay = run(e);
         if (HasFatalFailure())
             return;
-        const std::int64_t endedAt = realNowNs();
-        if (ending.signal)
-            kill(ending.signal == SIGKILL ? probe_ : -probe_, ending.signal);
-        int probeStatus = 0;
-        EXPECT_EQ(guardStatus(&probeStatus), kPutRight);
-        EXPECT_TRUE(WIFSIGNALED(probeStatus) && WTERMSIG(probeStatus) == ending.diesBy) << probeStatus;
-
         EXPECT_EQ(fakeNumber("set_count"), 2);
         EXPECT_LT(std::llabs(fakeNumber("offset_ns")), kNsPerSecond);
-        if (ending.signal) {
-            EXPECT_LT(fakeNumber("last_set_real_ns") - endedAt, kNsPerSecond);
+        if (e.signal) {
+            EXPECT_LT(delay, kNsPerSecond);
         }
         EXPECT_FALSE(fs::exists(recordFile()));
         if (child_) {
             EXPECT_EQ(kill(child_, 0), 0) << "the started command should still run";
-            kill(child_, SIGKILL);
-            waitpid(child_, nullptr, 0);
         }
+        endAll();
     }
-}
-
-TEST_F(GuardUnixTest, AfterANormalEndTheGuardSetsNothing)
-{
-    startProbe("normal");
-    ASSERT_FALSE(HasFatalFailure());
-    int probeStatus = 0;
-    EXPECT_EQ(guardStatus(&probeStatus), kNothingToDo);
-    EXPECT_TRUE(WIFEXITED(probeStatus) && WEXITSTATUS(probeStatus) == 0) << probeStatus;
-    EXPECT_EQ(fakeNumber("set_count"), 2);  // the probe's own set and set-back
-    EXPECT_FALSE(fs::exists(recordFile()));
 }
 
 TEST(GuardUnixStart, AGuardThatCannotBeStartedIsReportedAndTheInstalledPlaceIsFound)
 {
     EXPECT_FALSE(makeGuardProcess("/nonexistent/ravodor-guard", "ravodor")->start());
-    const fs::path guard = kGuard;
+    const fs::path guard = RAVODOR_GUARD;
     EXPECT_EQ(guardExecutablePath(guard.parent_path().string()), guard.string());
     EXPECT_EQ(guardExecutablePath("/nonexistent"), "");
 
     // Installed: the program in bin/, the guard in libexec/ravodor/.
-    std::string pattern = (fs::temp_directory_path() / "ravodor-install-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path root = pattern;
-    fs::create_directories(root / "bin");
-    fs::create_directories(root / "libexec" / "ravodor");
-    fs::create_symlink(guard, root / "libexec" / "ravodor" / "ravodor-guard");
-    EXPECT_EQ(guardExecutablePath((root / "bin").string()), (root / "bin" / ".." / "libexec" / "ravodor" / "ravodor-guard").string());
+    std::string root = (fs::temp_directory_path() / "ravodor-install-XXXXXX").string();
+    ASSERT_NE(mkdtemp(root.data()), nullptr);
+    fs::create_directories(root + "/bin");
+    fs::create_directories(root + "/libexec/ravodor");
+    fs::create_symlink(guard, root + "/libexec/ravodor/ravodor-guard");
+    EXPECT_EQ(guardExecutablePath(root + "/bin"), root + "/bin/../libexec/ravodor/ravodor-guard");
     fs::remove_all(root);
 }
 
@@ -297,20 +208,15 @@ TEST(GuardUnixStart, AGuardThatCannotBeStartedIsReportedAndTheInstalledPlaceIsFo
 // --gtest_also_run_disabled_tests --gtest_filter=*Measure*
 TEST_F(GuardUnixTest, DISABLED_MeasureTheRealDateBackAfterKill9)
 {
-    const int runs = std::getenv("RAVODOR_GUARD_RUNS") ? std::atoi(std::getenv("RAVODOR_GUARD_RUNS")) : 20;
-    std::vector<double> ms;
-    for (int run = 0; run < runs; ++run) {
-        fs::remove(state());
-        startProbe("wait");
-        ASSERT_FALSE(HasFatalFailure());
-        const std::int64_t endedAt = realNowNs();
-        kill(probe_, SIGKILL);
-        int probeStatus = 0;
-        ASSERT_EQ(guardStatus(&probeStatus), kPutRight);
-        ms.push_back(double(fakeNumber("last_set_real_ns") - endedAt) / kNsPerMs);
+    const char* runs = std::getenv("RAVODOR_GUARD_RUNS");
+    std::vector<double> ms(runs ? std::atoi(runs) : 20);
+    for (double& one : ms) {
+        one = double(run({"wait", SIGKILL, SIGKILL, kPutRight})) / 1e6;
+        ASSERT_FALSE(HasFailure());
+        endAll();
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("runs %d  median %.2f ms  p10 %.2f  p90 %.2f  max %.2f\n", runs, ms[ms.size() / 2],
+    std::printf("runs %zu  median %.2f ms  p10 %.2f  p90 %.2f  max %.2f\n", ms.size(), ms[ms.size() / 2],
                 ms[ms.size() / 10], ms[ms.size() * 9 / 10], ms.back());
 }
 

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "clock.h"
 #include "processinfo.h"
 #include "restorerecord.h"
 
@@ -16,9 +17,9 @@ namespace {
 
 constexpr int kNothingToDo = 0;
 constexpr int kRecordLeft = 4;
-constexpr std::int64_t kNsPerDay = 86400LL * 1000000000LL;
 
-PROCESS_INFORMATION start(std::string commandLine)
+// Detached: no console host that would keep ctest's pipe open.
+HANDLE start(std::string commandLine)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -28,104 +29,79 @@ PROCESS_INFORMATION start(std::string commandLine)
         << commandLine << ": " << GetLastError();
     if (info.hThread)
         CloseHandle(info.hThread);
-    return info;
-}
-
-std::int64_t wallNs()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const std::int64_t ticks = (std::int64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return (ticks - 116444736000000000LL) * 100;
+    return info.hProcess;
 }
 
 class GuardWinTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        program_ = start("\"" RAVODOR_GUARD_SLEEPER "\"");
-        ASSERT_NE(program_.hProcess, nullptr);
-    }
     void TearDown() override
     {
-        for (HANDLE process : {program_.hProcess, guard_.hProcess}) {
+        for (HANDLE process : {program_, guard_}) {
             if (process) {
                 TerminateProcess(process, 1);
                 CloseHandle(process);
             }
         }
-        RegDeleteTreeA(HKEY_CURRENT_USER, key().c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
     }
 
-    std::string name() const { return "ravodor-guardtest-" + std::to_string(GetCurrentProcessId()); }
-    std::string key() const { return "Software\\Zaduziro\\" + name(); }
-
+    // A record of the running program_, ten days behind: the guard must try to set the clock.
     RestoreRecord record() const
     {
+        const auto clock = makeSystemClock();
         RestoreRecord record;
-        // Ten days ago as the real date: the guard must try to set the clock.
-        record.anchorWallNs = wallNs() - 10 * kNsPerDay;
-        record.anchorBootNs = static_cast<std::int64_t>(GetTickCount64()) * 1000000;
+        record.anchorWallNs = clock->nowNs() - 10 * 86400 * kNsPerSecond;
+        record.anchorBootNs = clock->bootNs();
         record.bootId = currentBootId();
         record.inEffect = {2031, 3, 15};
-        record.pid = program_.dwProcessId;
+        record.pid = GetProcessId(program_);
         record.pidStart = processStartTime(record.pid);
         return record;
-    }
-
-    void startGuard(const RestoreRecord& forRecord)
-    {
-        guard_ = start("\"" RAVODOR_GUARD "\" " + name() + " " + std::to_string(forRecord.pid) + " "
-                       + std::to_string(forRecord.pidStart));
     }
 
     // The guard's exit status once it has ended; -1 when it runs on.
     int guardStatus(DWORD waitMs)
     {
-        if (WaitForSingleObject(guard_.hProcess, waitMs) != WAIT_OBJECT_0)
-            return -1;
         DWORD code = 0;
-        GetExitCodeProcess(guard_.hProcess, &code);
+        if (WaitForSingleObject(guard_, waitMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(guard_, &code))
+            return -1;
         return static_cast<int>(code);
     }
 
-    PROCESS_INFORMATION program_{};
-    PROCESS_INFORMATION guard_{};
+    const std::string name_ = "ravodor-guardtest-" + std::to_string(GetCurrentProcessId());
+    const std::string key_ = "Software\\Zaduziro\\" + name_;
+    RecordStore store_{key_};
+    HANDLE program_ = start("\"" RAVODOR_GUARD_SLEEPER "\"");
+    HANDLE guard_ = nullptr;
 };
-
-TEST(ProcessInfoWin, TellsARunningProcessFromAnEndedOne)
-{
-    EXPECT_EQ(currentProcessId(), static_cast<std::int64_t>(GetCurrentProcessId()));
-    EXPECT_NE(processStartTime(currentProcessId()), 0U);
-    EXPECT_EQ(processStartTime(0), 0U);
-}
 
 TEST_F(GuardWinTest, WaitsForTheProgramThenTriesToPutTheDateBackAndKeepsTheRecordWhenRefused)
 {
-    RecordStore store(key());
     const RestoreRecord left = record();
     ASSERT_NE(left.pidStart, 0U);
-    ASSERT_FALSE(store.write(left));
-    startGuard(left);
+    ASSERT_FALSE(store_.write(left));
+    guard_ = start("\"" RAVODOR_GUARD "\" " + name_ + " " + std::to_string(left.pid) + " "
+                   + std::to_string(left.pidStart));
 
     EXPECT_EQ(guardStatus(500), -1) << "the guard must wait while the program runs";
-    TerminateProcess(program_.hProcess, 9);
+    TerminateProcess(program_, 9);
     // Wine refuses SetSystemTime: the attempt fails and the next start gets the record.
     EXPECT_EQ(guardStatus(20000), kRecordLeft);
-    EXPECT_TRUE(store.exists());
+    EXPECT_TRUE(store_.exists());
     EXPECT_EQ(processStartTime(left.pid), 0U);
 }
 
 TEST_F(GuardWinTest, ARecordOfAnotherProgramIsLeftAlone)
 {
-    RecordStore store(key());
     RestoreRecord other = record();
     other.pid += 4;
-    ASSERT_FALSE(store.write(other));
-    startGuard(record());
-    TerminateProcess(program_.hProcess, 9);
+    ASSERT_FALSE(store_.write(other));
+    const RestoreRecord own = record();
+    guard_ = start("\"" RAVODOR_GUARD "\" " + name_ + " " + std::to_string(own.pid) + " "
+                   + std::to_string(own.pidStart));
+    TerminateProcess(program_, 9);
     EXPECT_EQ(guardStatus(20000), kNothingToDo);
-    EXPECT_TRUE(store.exists());
+    EXPECT_TRUE(store_.exists());
 }
 
 }  // namespace
