@@ -21,13 +21,10 @@ public:
     SyncState syncState() override { return SyncState::On; }
     AppError setSync(bool, bool) override
     {
-        thread = std::this_thread::get_id();
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         return {kErrTimeService, "timed out", {}, 0};
     }
     AppError shiftClock(std::int64_t, bool) override { return AppError::none(); }
-
-    std::thread::id thread;
 };
 
 class KeyCounter : public QObject {
@@ -45,9 +42,7 @@ protected:
 
 TEST(ResponsiveTimeService, KeepsProcessingEventsButHoldsUserInputUntilTheCallIsBack)
 {
-    auto slow = std::make_unique<SlowService>();
-    SlowService* inner = slow.get();
-    ResponsiveTimeService service(std::move(slow));
+    ResponsiveTimeService service(std::make_unique<SlowService>());
 
     QWidget window;
     window.show();
@@ -68,8 +63,7 @@ TEST(ResponsiveTimeService, KeepsProcessingEventsButHoldsUserInputUntilTheCallIs
     const int keysDuringCall = counter.keys;
 
     EXPECT_EQ(result.description, "timed out");
-    EXPECT_NE(inner->thread, std::this_thread::get_id());
-    EXPECT_GE(ticks, 5);
+    EXPECT_GE(ticks, 5);  // so the call ran on another thread
     EXPECT_EQ(keysDuringCall, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.keys, 1);  // held back, not lost
