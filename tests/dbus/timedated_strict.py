@@ -1,15 +1,11 @@
-'''A stand-in for systemd-timedated 252, where Ravodor relies on it
+'''A stand-in for systemd-timedated 252, as strict where Ravodor relies on it
 
-- SetTime is refused with AutomaticTimeSyncEnabled while NTP is on, and while
-  the unit job of the last SetNTP still runs;
-- SetNTP starts a job that takes 0.3 s before the NTP property changes;
-- PolkitAllows false: both answer AccessDenied, or
-  InteractiveAuthorizationRequired for a quiet call;
-- CanNTP false: SetNTP answers NoNTPSupport;
-- FailFirst: the first call is answered with that error, "it broke";
-- SetTime never touches a clock.
-Each call is appended to the file Log as "method error-or-- arguments...";
-the file is created once the name is owned.
+SetTime is refused with AutomaticTimeSyncEnabled while NTP is on or SetNTP's
+unit job (0.3 s) still runs; a denial (PolkitAllows false) is AccessDenied, or
+InteractiveAuthorizationRequired for a quiet call; CanNTP false makes SetNTP
+answer NoNTPSupport; FailFirst answers the first call with that error. Each
+call is appended to the file Log as "SetNTP(0, 1) error-or--", which
+is created once the name is owned. No clock is touched.
 '''
 
 import dbus
@@ -18,9 +14,6 @@ from gi.repository import GLib
 BUS_NAME = MAIN_IFACE = 'org.freedesktop.timedate1'
 MAIN_OBJ = '/org/freedesktop/timedate1'
 SYSTEM_BUS = True
-
-SYNC_ENABLED = 'org.freedesktop.timedate1.AutomaticTimeSyncEnabled'
-JOB_MS = 300
 
 
 def load(mock, parameters):
@@ -47,16 +40,13 @@ def _run(self, method, args, body):
         error = e.get_dbus_name()
         raise
     finally:
-        self.record.write(' '.join([method, error] + [str(int(a)) for a in args]) + '\n')
+        self.record.write(f"{method}({', '.join(str(int(a)) for a in args)}) {error}\n")
 
 
 def _authorise(self, interactive):
-    if self.allows:
-        return
-    if not interactive:
-        raise _error('org.freedesktop.DBus.Error.InteractiveAuthorizationRequired',
-                     'Interactive authentication required.')
-    raise _error('org.freedesktop.DBus.Error.AccessDenied', 'Access denied')
+    if not self.allows:
+        denial = 'AccessDenied' if interactive else 'InteractiveAuthorizationRequired'
+        raise _error('org.freedesktop.DBus.Error.' + denial, 'Not authorised')
 
 
 def _job_done(self, on):
@@ -74,7 +64,7 @@ def SetNTP(self, use_ntp, interactive):
         # A new request forgets the job of the last one, as timedated does.
         if self.job is not None:
             GLib.source_remove(self.job)
-        self.job = GLib.timeout_add(JOB_MS, _job_done, self, bool(use_ntp))
+        self.job = GLib.timeout_add(300, _job_done, self, bool(use_ntp))
     _run(self, 'SetNTP', [use_ntp, interactive], body)
 
 
@@ -82,7 +72,7 @@ def SetNTP(self, use_ntp, interactive):
 def SetTime(self, usec_utc, relative, interactive):
     def body():
         if self.job is not None or self.Get(MAIN_IFACE, 'NTP'):
-            raise _error(SYNC_ENABLED, 'Automatic time synchronization is enabled')
+            raise _error('org.freedesktop.timedate1.AutomaticTimeSyncEnabled', 'Automatic time sync is on')
         # Ravodor only shifts: no absolute times.
         if not relative or not 0 < GLib.get_real_time() + usec_utc < 2**63:
             raise _error('org.freedesktop.DBus.Error.InvalidArgs', 'Time value overflow')

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -30,40 +30,34 @@ std::string readFile(const std::string& path)
     return text.str();
 }
 
-// Starts `args` with stderr (and stdout, unless `out` is given) to `log`. The
-// child dies with this process, so a crashed test leaves nothing running.
-// Only async-signal-safe calls after fork: the test may have threads.
-pid_t spawn(std::vector<std::string> args, const std::string& log, int out = -1)
+// Starts `args` with stdout and stderr appended to files. The child dies with
+// this process, so a crashed test leaves nothing running. Only
+// async-signal-safe calls after fork: the test may have threads.
+pid_t spawn(std::vector<std::string> args, const std::string& out, const std::string& err)
 {
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fds[2] = {open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600),
+                        open(err.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600)};
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(127);
-        dup2(out < 0 ? err : out, 1);
-        dup2(err, 2);
+        dup2(fds[0], 1);
+        dup2(fds[1], 2);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(err);
+    close(fds[0]);
+    close(fds[1]);
     return pid;
 }
 
 }  // namespace
-
-std::string BusCall::text() const
-{
-    std::string s = method + "(";
-    for (size_t i = 0; i < args.size(); ++i)
-        s += (i ? ", " : "") + std::to_string(args[i]);
-    return s + ")";
-}
 
 NoBus::NoBus()
 {
@@ -110,8 +104,7 @@ bool PrivateBus::start(const Options& options)
 {
     if (!(error_ = missingTools()).empty())
         return false;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/ravodor-bus-XXXXXX";
+    std::string dir = std::filesystem::temp_directory_path() / "ravodor-bus-XXXXXX";
     if (mkdtemp(dir.data()) == nullptr)
         return false;
     dir_ = dir;
@@ -122,23 +115,13 @@ bool PrivateBus::start(const Options& options)
     std::ofstream(dir_ + "/bus.conf") << "<busconfig><listen>unix:path=" << dir_ << "/bus</listen>"
         "<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
         "<allow send_destination=\"*\"/><allow eavesdrop=\"true\"/></policy></busconfig>\n";
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return false;
+    const std::string address = dir_ + "/address";
     daemon_ = spawn({"/usr/bin/dbus-daemon", "--config-file=" + dir_ + "/bus.conf", "--nofork", "--print-address"},
-                    dir_ + "/daemon.log", pipeFds[1]);
-    close(pipeFds[1]);
-    // The daemon prints its address once it listens, and ends the pipe if it fails.
-    char address[512] = "";
-    FILE* in = fdopen(pipeFds[0], "r");
-    const bool listening = std::fgets(address, sizeof address, in) && std::strchr(address, '\n');
-    std::fclose(in);
-    if (!listening) {
-        error_ = "dbus-daemon did not start: " + readFile(dir_ + "/daemon.log");
+                    address, dir_ + "/daemon.log");
+    // It prints its address once it listens.
+    if (!waitFor(&daemon_, "daemon", [&] { return readFile(address).find('\n') != std::string::npos; }))
         return false;
-    }
-    *std::strchr(address, '\n') = '\0';
-    setenv(kAddressVariable, address, 1);
+    setenv(kAddressVariable, ("unix:path=" + dir_ + "/bus").c_str(), 1);
     if (!options.timedated)
         return true;
 
@@ -149,15 +132,20 @@ bool PrivateBus::start(const Options& options)
                   options.polkitAllows ? "true" : "false", options.failFirst.c_str(), dir_.c_str());
     const std::string log = dir_ + "/timedated.log";
     timedated_ = spawn({kPython, "-m", "dbusmock", "--system", "--template", RAVODOR_TIMEDATED_TEMPLATE, "-p",
-                        parameters}, log);
-    // The stand-in creates its call log once it owns its name. Python and
-    // dbusmock start in well under a second; a loaded CI machine may take several.
+                        parameters}, log, log);
+    // The stand-in creates its call log once it owns its name.
+    return waitFor(&timedated_, "timedated", [&] { return access((dir_ + "/calls").c_str(), F_OK) == 0; });
+}
+
+// Python and dbusmock start in well under a second; a loaded CI machine may take several.
+bool PrivateBus::waitFor(pid_t* pid, const std::string& name, const std::function<bool()>& ready)
+{
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (access((dir_ + "/calls").c_str(), F_OK) != 0) {
-        if (timedated_ > 0 && waitpid(timedated_, nullptr, WNOHANG) == timedated_)
-            timedated_ = -1;
-        if (timedated_ < 0 || std::chrono::steady_clock::now() > deadline) {
-            error_ = "the timedated stand-in did not start: " + readFile(log);
+    while (!ready()) {
+        if (*pid > 0 && waitpid(*pid, nullptr, WNOHANG) == *pid)
+            *pid = -1;  // reaped: never signalled again
+        if (*pid < 0 || std::chrono::steady_clock::now() > deadline) {
+            error_ = name + " did not start: " + readFile(dir_ + "/" + name + ".log");
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -170,14 +158,9 @@ std::vector<BusCall> PrivateBus::calls() const
     std::vector<BusCall> result;
     std::ifstream in(dir_ + "/calls");
     for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        BusCall call;
-        fields >> call.method >> call.error;
-        if (call.error == "-")
-            call.error.clear();
-        for (std::int64_t arg = 0; fields >> arg;)
-            call.args.push_back(arg);
-        result.push_back(call);
+        const size_t space = line.rfind(' ');
+        const std::string error = line.substr(space + 1);
+        result.push_back({line.substr(0, space), error == "-" ? "" : error});
     }
     return result;
 }

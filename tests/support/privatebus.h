@@ -1,11 +1,10 @@
 #pragma once
-// A system bus of the test's own: a dbus-daemon with a private config and a
-// stand-in timedated (tests/dbus/timedated_strict.py), started as the current
-// user and stopped by the destructor. While it lives DBUS_SYSTEM_BUS_ADDRESS
-// points at it, so the real time service never reaches this machine's clock.
-// Linux only, no Qt.
+// A system bus of the test's own: a dbus-daemon and a stand-in timedated
+// (tests/dbus/timedated_strict.py), run as the current user while it lives.
+// DBUS_SYSTEM_BUS_ADDRESS points at it, so the real time service never
+// reaches this machine's clock. Linux only, no Qt.
 
-#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -13,11 +12,10 @@
 
 // A SetNTP or SetTime call as the stand-in received it.
 struct BusCall {
-    std::string method;
-    std::vector<std::int64_t> args;  // booleans as 0 and 1
-    std::string error;               // the D-Bus error it was answered with, or ""
+    std::string call;   // "SetTime(-86400000000, 1, 1)", booleans as 0 and 1
+    std::string error;  // the D-Bus error it was answered with, or ""
 
-    std::string text() const;        // "SetTime(-86400000000, 1, 1)"
+    std::string text() const { return call; }
 };
 
 // Points DBUS_SYSTEM_BUS_ADDRESS at a socket nobody listens on while it
@@ -44,7 +42,7 @@ public:
         std::string failFirst;     // a D-Bus error the first call is answered with, "it broke"
     };
 
-    // Why the tools are not there ("" when they are); tests skip with it.
+    // Why the tools are missing, or ""; tests skip with it.
     static std::string missingTools();
 
     PrivateBus() : PrivateBus(Options()) {}
@@ -60,6 +58,8 @@ public:
 
 private:
     bool start(const Options& options);
+    // Until `ready`; false with error() from <name>.log when `pid` ends first or takes too long.
+    bool waitFor(pid_t* pid, const std::string& name, const std::function<bool()>& ready);
 
     NoBus noBus_;  // first: nowhere until our bus is up, and again after
     std::string dir_;
