@@ -10,8 +10,8 @@ packages=(
     tzdata util-linux libcap2-bin
     # An X server of its own for the test that loses the display.
     xvfb
-    # The time service (sd-bus), and its tests: a private bus with stand-ins
-    # for timedated and polkit, and queued window-system input.
+    # The time service (sd-bus), and its tests: a private bus with a
+    # stand-in timedated, and queued window-system input.
     libsystemd-dev dbus-daemon python3-dbusmock qt6-base-private-dev
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
