@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "faketimeservice.h"
+#include "localchanger.h"
 #include "processinfo.h"
 #include "recovery.h"
 #include "settingskey.h"
@@ -70,7 +71,8 @@ TEST(RecoverLeftRecord, ActsOnlyForAGoneProgramAndKeepsTheRecordWhileTheClockIsW
         if (c.clockRefuses)
             clock.failWith(AppError::permissionDenied());
 
-        const Recovery recovery = recoverLeftRecord(store, clock, service);
+        LocalChanger changer(clock, service);
+        const Recovery recovery = recoverLeftRecord(store, clock, changer);
 
         EXPECT_EQ(recovery.found, c.acted);
         EXPECT_EQ(store.exists(), c.recordKept);
@@ -98,7 +100,8 @@ TEST(RestoreFromRecord, AClockThatIsRightAlreadyIsLeftAlone)
     record.bootId = "unknown-here";
     clock.advance(5);
 
-    const Recovery recovery = restoreFromRecord(record, clock, service, true, true);
+    LocalChanger changer(clock, service);
+    const Recovery recovery = restoreFromRecord(record, clock, changer, true, true);
     EXPECT_TRUE(recovery.sameBoot) << "the guard knows the boot whatever the ids say";
     EXPECT_FALSE(recovery.clock);
     EXPECT_EQ(clock.attempts, 0);

@@ -16,23 +16,16 @@
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
-#include "privileged.h"
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
-#include "responsivetimeservice.h"
+#include "responsivechanger.h"
 #include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
-#include "timeservice.h"
 
 int main(int argc, char* argv[])
 {
-    // Given the right to set the clock through a file capability, the program
-    // must not load plugins from wherever its caller points Qt.
-    if (startedWithRaisedRights())
-        dropUntrustedEnvironment();
-
     // Names the settings key, the lock and the guard's record, as on Windows.
     const std::string exeBaseName =
         QFileInfo(QFile::decodeName(currentProgramPath().c_str())).completeBaseName().toStdString();
@@ -57,9 +50,7 @@ int main(int argc, char* argv[])
         break;
     }
 
-    int toolkitArgc = argc;
-    char** toolkitArgv = argumentsForToolkit(&toolkitArgc, argv);
-    QApplication app(toolkitArgc, toolkitArgv);
+    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
     QApplication::setWindowIcon(programIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
@@ -89,12 +80,11 @@ int main(int argc, char* argv[])
         return OpenWithShell(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr, address);
     };
     services.exeBaseName = exeBaseName;
-    // Its calls may wait for an authorisation prompt: the window keeps painting.
-    ResponsiveTimeService timeService(makeTimeService());
-    const std::string guardPath = guardExecutablePath(currentProgramFolder());
-    std::unique_ptr<GuardProcess> guard = guardPath.empty() ? nullptr : makeGuardProcess(guardPath, exeBaseName);
-    services.keeper = std::make_shared<DateKeeper>(*clock, timeService, settingsKeyPath(exeBaseName),
-                                                   guard.get());
+    // Only the guard sets the clock. Its requests may wait for an
+    // authorisation prompt: the window keeps painting.
+    services.keeper = std::make_shared<DateKeeper>(
+        *clock, std::make_unique<ResponsiveChanger>(makeGuardedChanger(*clock, exeBaseName)),
+        settingsKeyPath(exeBaseName));
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 
     frmMain window(services);

@@ -16,7 +16,6 @@
 #include "datetext.h"
 #include "guard.h"
 #include "settingskey.h"
-#include "timeservice.h"
 
 namespace {
 
@@ -45,6 +44,9 @@ int refuse(const AppError& error)
     case kErrNoRecord:
         say(notChangedMessage(error));
         return kExitCantCreate;
+    case kErrRecordPending:
+        say(notChangedMessage(error));
+        return kExitSoftware;
     case kErrTimeService:
     case kErrSyncStillOn:
         say(QStringLiteral("The time service failed: %1").arg(reason));
@@ -97,16 +99,16 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     // and putting it back: it goes to the command, or waits for the end.
     ChildCommand child;
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
-    const std::unique_ptr<TimeService> service = makeTimeService();
-    const std::unique_ptr<GuardProcess> guard = makeRunAtGuard(exeBaseName);
-    DateKeeper keeper(*clock, *service, settingsKeyPath(exeBaseName), guard.get());
+    // Only the guard sets the clock.
+    DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
     keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
     // A program that ended with the date altered is put right first.
     if (const Recovery recovery = keeper.recover(); recovery.found)
         say(recoveryMessage(recovery, dates));
-    keeper.anchor();
-    if (const AppError error = keeper.setDate(DateText::toCivil(wanted)))
+    if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error);
+    else if (error)
+        say(unconfirmedMessage(dates.format(wanted)));
 
     int status = child.run(path, argv);
     if (status < 0) {

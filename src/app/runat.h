@@ -9,8 +9,6 @@
 #include <memory>
 #include <string>
 
-class GuardProcess;
-
 // The exit code: COMMAND's status, or one of ExitCode (commandline.h).
 int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName);
 
@@ -24,5 +22,3 @@ public:
 
 // The seams of --at to the rest of the program (runatseams.cpp).
 std::unique_ptr<AlterLock> takeAlterLock(const std::string& exeBaseName);
-// The guard that puts the real date back should this process die; may be null.
-std::unique_ptr<GuardProcess> makeRunAtGuard(const std::string& exeBaseName);

@@ -1,12 +1,10 @@
-// Where --at meets the one-program rule and the guard: it takes the same
-// lock as the window, so neither starts while the other has the clock.
+// Where --at meets the one-program rule: it takes the same lock as the
+// window, so neither starts while the other has the clock.
 
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
 
-#include "guard.h"
-#include "processinfo.h"
 #include "runat.h"
 
 namespace {
@@ -33,10 +31,4 @@ std::unique_ptr<AlterLock> takeAlterLock(const std::string& exeBaseName)
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     QDir().mkpath(folder);
     return std::make_unique<ProgramLock>(QDir(folder).filePath(QString::fromStdString(exeBaseName) + QStringLiteral(".lock")));
-}
-
-std::unique_ptr<GuardProcess> makeRunAtGuard(const std::string& exeBaseName)
-{
-    const std::string path = guardExecutablePath(currentProgramFolder());
-    return path.empty() ? nullptr : makeGuardProcess(path, exeBaseName);
 }

@@ -21,39 +21,10 @@ AppError syncNotPaused(const AppError& cause)
     return {kErrSyncNotPaused, pauseReason(cause), {}, 0};
 }
 
-}  // namespace
-
-DateKeeper::DateKeeper(SystemClock& clock, TimeService& service, std::string settingsKey, GuardProcess* guard)
-    : clock_(clock), service_(service), store_(std::move(settingsKey)), guard_(guard)
+bool unconfirmed(const AppError& error)
 {
+    return error.number == kErrUnconfirmed;
 }
-
-Recovery DateKeeper::recover()
-{
-    return recoverLeftRecord(store_, clock_, service_);
-}
-
-void DateKeeper::anchor()
-{
-    // Read back to back: the pair is the anchor of every real instant after.
-    record_.anchorBootNs = clock_.bootNs();
-    record_.anchorWallNs = clock_.nowNs();
-    record_.bootId = currentBootId();
-    record_.pid = currentProcessId();
-    record_.pidStart = processStartTime(record_.pid);
-}
-
-std::int64_t DateKeeper::realInstantNs() const
-{
-    return record_.realInstantAt(clock_.bootNs());
-}
-
-CivilDate DateKeeper::realDate() const
-{
-    return clock_.localDate(SystemClock::floorSeconds(realInstantNs()));
-}
-
-namespace {
 
 class BusyScope {
 public:
@@ -66,8 +37,69 @@ private:
 
 }  // namespace
 
+DateKeeper::DateKeeper(SystemClock& clock, std::unique_ptr<DateChanger> changer, std::string settingsKey)
+    : clock_(clock), changer_(std::move(changer)), store_(std::move(settingsKey))
+{
+}
+
+Recovery DateKeeper::recover()
+{
+    const BusyScope busy(busy_);
+    Recovery recovery = recoverLeftRecord(store_, clock_, *changer_);
+    pending_ = recovery.pending() ? recovery : Recovery{};
+    if (recovery.found && !recovery.pending() && recovery.sync) {
+        // The record stays with its pause, and this run switches sync on at its end.
+        store_.read(&record_);
+        syncPaused_ = true;
+    } else if (pending_.found && pending_.sameBoot) {
+        store_.read(&record_);  // its real instant is the real one, not the clock
+    }
+    return recovery;
+}
+
+void DateKeeper::anchor()
+{
+    // Read back to back: the pair is the anchor of every real instant after.
+    record_.anchorBootNs = clock_.bootNs();
+    record_.anchorWallNs = clock_.nowNs();
+    record_.bootId = currentBootId();
+    record_.machineId = currentMachineId();
+    record_.pid = currentProcessId();
+    record_.pidStart = processStartTime(record_.pid);
+}
+
+std::int64_t DateKeeper::realInstantNs() const
+{
+    const bool anchored = altered_ || (pending_.found && pending_.sameBoot);
+    return anchored ? record_.realInstantAt(clock_.bootNs()) : clock_.nowNs();
+}
+
+CivilDate DateKeeper::realDate() const
+{
+    return clock_.localDate(SystemClock::floorSeconds(realInstantNs()));
+}
+
+AppError DateKeeper::writeRecord()
+{
+    record_.guardPid = changer_->guardPid();
+    record_.guardStart = record_.guardPid > 0 ? processStartTime(record_.guardPid) : 0;
+    return store_.write(record_);
+}
+
 AppError DateKeeper::setDate(const CivilDate& date)
 {
+    if (pending_.found) {
+        recover();
+        if (pending_.found) {
+            // The left record is the only way back to the real date: keep it.
+            const std::string why = !pending_.otherMachine.empty()
+                                        ? "it is of another computer, " + pending_.otherMachine
+                                    : pending_.guardBusy ? "the guard of an earlier run is still putting it back"
+                                                         : "the real date could not be put back: "
+                                                               + pending_.clock.description;
+            return {kErrRecordPending, why, {}, 0};
+        }
+    }
     const BusyScope busy(busy_);
     if (date == realDate()) {
         const Restored restored = restore();
@@ -78,7 +110,8 @@ AppError DateKeeper::setDate(const CivilDate& date)
         if (AppError error = startAltering())
             return error;
     }
-    if (AppError error = setAway(date)) {
+    AppError error = changer_->setDate(date, true);
+    if (error && !unconfirmed(error)) {
         if (first)
             undoStart();
         return error;
@@ -87,26 +120,27 @@ AppError DateKeeper::setDate(const CivilDate& date)
     record_.inEffect = date;
     // The date is in effect already; a record that keeps its former date
     // still leads back to the real one.
-    store_.write(record_);
-    return AppError::none();
+    writeRecord();
+    return error;
 }
 
 // Before the first change away: the way back exists before the change does.
 AppError DateKeeper::startAltering()
 {
-    const bool mustPause = service_.syncState() == SyncState::On;
+    anchor();
+    const bool mustPause = changer_->syncState() == SyncState::On;
     record_.inEffect = realDate();
     // Written as paused before the pause: a record of a pause that did not
     // happen only switches on a sync that was on anyway.
-    record_.syncPaused = mustPause;
-    if (AppError error = store_.write(record_))
+    record_.syncPaused = mustPause || syncPaused_;
+    if (AppError error = writeRecord())
         return error;
-    if (guard_ && !guard_->running())
-        guard_->start();  // without it the record still serves the next start
     if (mustPause) {
-        if (AppError error = service_.setSync(false, true)) {
-            record_.syncPaused = false;
-            store_.remove();
+        if (AppError error = changer_->setSync(false, true)) {
+            // A pause that may still settle is undone by switching sync on.
+            if (unconfirmed(error))
+                syncPaused_ = true;
+            undoStart();
             return syncNotPaused(error);
         }
         syncPaused_ = true;
@@ -123,48 +157,33 @@ void DateKeeper::undoStart()
     store_.remove();
 }
 
-AppError DateKeeper::setAway(const CivilDate& date)
-{
-    AppError error = clock_.setDate(date);
-    if (error.number != kErrPermissionDenied || !service_.available())
-        return error;
-    std::int64_t target = 0;
-    if (AppError invalid = clock_.instantOn(date, clock_.nowNs(), &target))
-        return invalid;
-    error = service_.shiftClock((target - clock_.nowNs()) / 1000, true);
-    return error.number == kErrSyncStillOn ? syncNotPaused(error) : error;
-}
-
-AppError DateKeeper::setInstant(std::int64_t epochNs, bool interactive)
-{
-    AppError error = clock_.setInstant(epochNs);
-    if (error.number != kErrPermissionDenied || !service_.available())
-        return error;
-    // Relative, so that time spent in an authorisation prompt is not lost.
-    return service_.shiftClock((epochNs - clock_.nowNs()) / 1000, interactive);
-}
-
 DateKeeper::Restored DateKeeper::restore(bool interactive)
 {
     const BusyScope busy(busy_);
     Restored result;
-    result.clock = setInstant(realInstantNs(), interactive);
-    if (result.clock)
-        return result;  // the record stays for the guard or the next start
-    altered_ = false;
-    record_.inEffect = realDate();
+    // Nothing altered: the clock is someone else's to set.
+    if (!altered_ && !syncPaused_)
+        return result;
+    if (altered_) {
+        result.clock = changer_->undo(interactive);
+        if (result.clock)
+            return result;  // the record and the guard stay
+        altered_ = false;
+    }
     if (syncPaused_)
         result.sync = resumeSync(interactive);
-    if (result.sync)
-        store_.write(record_);
-    else
+    if (result.sync) {
+        record_.inEffect = realDate();
+        writeRecord();
+    } else {
         store_.remove();
+    }
     return result;
 }
 
 AppError DateKeeper::resumeSync(bool interactive)
 {
-    AppError error = service_.setSync(true, interactive);
+    AppError error = changer_->setSync(true, interactive);
     if (!error) {
         syncPaused_ = false;
         record_.syncPaused = false;
@@ -172,5 +191,16 @@ AppError DateKeeper::resumeSync(bool interactive)
     }
     if (onSyncNotResumed)
         onSyncNotResumed(error);
+    return error;
+}
+
+AppError DateKeeper::guardEnded()
+{
+    if (changer_->guardRunning() || (!altered_ && !syncPaused_))
+        return AppError::none();  // the next change starts one
+    if (!changer_->restartGuard())
+        return {kErrPermissionDenied, "the guard could not be started again", {}, 0};
+    AppError error = changer_->adopt(altered_ ? realDate() : CivilDate{}, syncPaused_);
+    writeRecord();
     return error;
 }

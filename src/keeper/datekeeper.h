@@ -2,33 +2,36 @@
 // Keeps the promise: every change away from the real date is made so that it
 // can be undone without the program (restore record, guard), with time sync
 // paused while, and only while, the date is away from the real one. The
-// windows and the command line decide when; this decides in which order.
+// windows and the command line decide when; this decides in which order; the
+// DateChanger (on Linux the guard, which alone may set the clock) how.
+//
+// An answer that is not confirmed counts as possibly applied: the record
+// and the guard stay until the real date is confirmed back.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "apperror.h"
 #include "clock.h"
-#include "guard.h"
+#include "datechanger.h"
 #include "recovery.h"
 #include "restorerecord.h"
-#include "timeservice.h"
 
 class DateKeeper {
 public:
-    // guard may be null (tests, or a system without one).
-    DateKeeper(SystemClock& clock, TimeService& service, std::string settingsKey, GuardProcess* guard);
+    DateKeeper(SystemClock& clock, std::unique_ptr<DateChanger> changer, std::string settingsKey);
 
-    // Acts on a record left by a program that is gone. Call before anchor().
+    // Acts on a record left by a run that is gone. While it cannot be acted
+    // on, it stays and nothing new is altered (setDate answers why).
     Recovery recover();
-    // Takes the real instant: the wall clock and the boot clock now.
-    void anchor();
-    // The real instant: the anchor plus the boot-clock time since.
+    // The real instant: the clock while nothing is altered, else the anchor
+    // taken before the first change plus the boot-clock time since.
     std::int64_t realInstantNs() const;
     // Its local date in the time zone now in force.
     CivilDate realDate() const;
-    // A date away from the real one is in effect through this keeper.
+    // A date away from the real one is (or may be) in effect through this keeper.
     bool altered() const { return altered_; }
     bool syncPaused() const { return syncPaused_; }
     // A set or restore is under way: it may wait for an authorisation
@@ -37,35 +40,43 @@ public:
 
     // Puts `date` into effect, same time of day; the real date is restore().
     // Errors: 70 (refused, with its cause), 5, kErrSyncNotPaused (its reason
-    // as description), kErrNoRecord, kErrTimeService. Nothing changes on error.
+    // as description), kErrNoRecord, kErrTimeService, kErrRecordPending:
+    // nothing changed. kErrUnconfirmed: `date` may be in effect and counts so.
     AppError setDate(const CivilDate& date);
 
     struct Restored {
-        AppError clock;  // the real instant could not be put back
+        AppError clock;  // the real instant is not confirmed back
         AppError sync;   // time sync could not be switched back on
         explicit operator bool() const { return clock || sync; }
     };
     // Puts the real instant back, resumes time sync where this keeper paused
-    // it (once) and removes the record. `interactive` lets the system ask for
-    // authorisation; an end that must not block passes false.
+    // it (once) and removes the record. Sets nothing when nothing is altered.
+    // `interactive` lets the system ask for authorisation; an end that must
+    // not block passes false.
     Restored restore(bool interactive = true);
+
+    // Readable once the guard has ended (-1: nothing to watch).
+    int guardEndFd() const { return changer_->guardEndFd(); }
+    // The guard ended: a new one takes over while anything is altered.
+    // Error when none could be started.
+    AppError guardEnded();
 
     // Told when time sync could not be switched back on (by setDate's way
     // back to the real date too); the caller says so where it can.
     std::function<void(const AppError&)> onSyncNotResumed;
 
 private:
-    AppError setInstant(std::int64_t epochNs, bool interactive);
-    AppError setAway(const CivilDate& date);
+    void anchor();
     AppError startAltering();
     void undoStart();
     AppError resumeSync(bool interactive);
+    AppError writeRecord();
 
     SystemClock& clock_;
-    TimeService& service_;
+    std::unique_ptr<DateChanger> changer_;
     RecordStore store_;
-    GuardProcess* guard_;
     RestoreRecord record_;
+    Recovery pending_;  // a left record not acted on yet
     bool altered_ = false;
     bool syncPaused_ = false;
     bool busy_ = false;

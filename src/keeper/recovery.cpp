@@ -7,25 +7,17 @@
 namespace {
 
 // Closer than this the clock is right already (the program ended between
-// putting it back and removing the record): setting it would only cost an
-// authorisation prompt.
+// putting it back and removing the record).
 constexpr std::int64_t kRightEnoughNs = kNsPerSecond;
 
-AppError putBack(std::int64_t realNs, SystemClock& clock, TimeService& service, bool interactive)
+bool runs(std::int64_t pid, std::uint64_t start)
 {
-    if (std::llabs(clock.nowNs() - realNs) < kRightEnoughNs)
-        return AppError::none();
-    AppError error = clock.setInstant(realNs);
-    if (error.number == kErrPermissionDenied && service.available()) {
-        const std::int64_t deltaUs = (realNs - clock.nowNs()) / 1000;
-        error = service.shiftClock(deltaUs, interactive);
-    }
-    return error;
+    return pid > 0 && start != 0 && processStartTime(pid) == start;
 }
 
 }  // namespace
 
-Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, TimeService& service, bool interactive,
+Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, DateChanger& changer, bool interactive,
                            bool sameBootKnown)
 {
     Recovery result;
@@ -36,24 +28,44 @@ Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, Time
     if (result.sameBoot) {
         const std::int64_t realNs = record.realInstantAt(clock.bootNs());
         result.realDate = clock.localDate(SystemClock::floorSeconds(realNs));
-        result.clock = putBack(realNs, clock, service, interactive);
+        // Whole days only: a time of day that others corrected stays theirs.
+        if (result.realDate.isNull())
+            result.clock = AppError::invalidCall();
+        else if (std::llabs(clock.nowNs() - realNs) >= kRightEnoughNs && clock.today() != result.realDate) {
+            result.clock = changer.adopt(result.realDate, false);
+            if (!result.clock)
+                result.clock = changer.undo(interactive);
+            if (result.clock)
+                changer.adopt({}, false);  // not put back: the next start asks again, not this changer's guard
+        }
     }
     if (record.syncPaused)
-        result.sync = service.setSync(true, interactive);
+        result.sync = changer.setSync(true, interactive);
     return result;
 }
 
-Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, TimeService& service)
+Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& changer)
 {
     RestoreRecord record;
     // An unreadable record is never acted on; the next write replaces it.
     if (!store.read(&record))
         return {};
-    const std::uint64_t start = processStartTime(record.pid);
-    if (start != 0 && start == record.pidStart)
+    Recovery result;
+    result.found = true;
+    result.wasSet = record.inEffect;
+    const std::string machine = currentMachineId();
+    if (!record.machineId.empty() && !machine.empty() && record.machineId != machine) {
+        result.otherMachine = record.machineId;
+        return result;
+    }
+    if (runs(record.pid, record.pidStart))
         return {};  // its program still runs, and its guard with it
-    Recovery result = restoreFromRecord(record, clock, service, true);
-    if (!result.clock)
+    if (runs(record.guardPid, record.guardStart)) {
+        result.guardBusy = true;  // two restorers would both shift the clock
+        return result;
+    }
+    result = restoreFromRecord(record, clock, changer, true);
+    if (!result.clock && !result.sync)
         store.remove();
     return result;
 }

@@ -1,28 +1,36 @@
 #pragma once
 // Putting things right from a restore record whose program is gone: by the
-// guard at once, or by the next start.
+// Windows guard at once, or by the next start. Only through a DateChanger,
+// and only by whole days: a record the user may edit can lead to no more
+// than a Set.
+
+#include <string>
 
 #include "clock.h"
+#include "datechanger.h"
 #include "restorerecord.h"
-#include "timeservice.h"
 
 struct Recovery {
     bool found = false;     // a record of a program that is gone was there
-    bool sameBoot = false;  // the real date could be computed and was put back
+    bool sameBoot = false;  // the real date could be computed
     CivilDate wasSet;       // the date the record says was in effect
-    CivilDate realDate;     // the date put back (same boot only)
-    AppError clock;         // putting the real instant back failed
+    CivilDate realDate;     // the real date (same boot only)
+    AppError clock;         // putting the real date back failed
     AppError sync;          // switching time sync back on failed
+    // Not acted on (yet): the record stays, and nothing new may be altered.
+    bool guardBusy = false;    // the guard of that run still runs: it undoes its own changes
+    std::string otherMachine;  // the record is of this other machine, whose clock this one cannot see
+    bool pending() const { return guardBusy || !otherMachine.empty() || clock; }
 };
 
-// Puts the real instant back when the record is of this boot, and resumes
-// time sync when the record says Ravodor paused it. `interactive` lets the
-// system ask for authorisation. `sameBootKnown`: the caller knows the record
-// is of this boot (the guard, which the program started), whatever the boot
-// ids say. Does not touch the store.
-Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, TimeService& service, bool interactive,
+// Puts the real date back when the record is of this boot, and resumes
+// time sync when the record says Ravodor paused it. `sameBootKnown`: the
+// caller knows the record is of this boot (the guard), whatever the ids say.
+// Does not touch the store.
+Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, DateChanger& changer, bool interactive,
                            bool sameBootKnown = false);
 
-// At start-up, before anything else: a record whose program no longer runs is
-// acted on and then removed (left in place when the clock could not be put back).
-Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, TimeService& service);
+// At start-up, before anything else: a record whose program and guard no
+// longer run is acted on, and removed once the real date is back and sync
+// runs again. It stays while it cannot be acted on.
+Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& changer);

@@ -6,6 +6,7 @@
 #include "restorerecord.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -15,12 +16,19 @@
 
 namespace {
 
-const char kVersionLine[] = "ravodor-restore-record=1";
+const char kVersionLine[] = "ravodor-restore-record=2";
+// Written by earlier releases: no machine, no guard. Still acted on.
+const char kVersion1Line[] = "ravodor-restore-record=1";
 const char kEndLine[] = "end";
 const char kValueName[] = "RestoreRecord";
-const char* const kKeys[] = {"anchor_wall_ns", "anchor_boot_ns", "boot_id", "in_effect",
-                             "sync_paused", "pid", "pid_start"};
+const char* const kKeys[] = {"anchor_wall_ns", "anchor_boot_ns", "boot_id", "machine_id", "in_effect",
+                             "sync_paused", "pid", "pid_start", "guard_pid", "guard_start"};
 constexpr std::size_t kFieldCount = sizeof kKeys / sizeof kKeys[0];
+enum Field { kWall, kBoot, kBootId, kMachineId, kInEffect, kSyncPaused, kPid, kPidStart, kGuardPid, kGuardStart };
+// Version 1 had the fields not marked here, in the same order.
+constexpr bool kInVersion1[kFieldCount] = {true, true, true, false, true, true, true, true, false, false};
+// Linux counts process ids up to 2^22.
+constexpr std::int64_t kPidMax = 4194304;
 
 bool parseSigned(const std::string& text, std::int64_t* value)
 {
@@ -48,7 +56,12 @@ bool parseUnsigned(const std::string& text, std::uint64_t* value)
     return true;
 }
 
-// Linux's boot ids are UUIDs, Windows' a counter: letters, digits and dashes.
+bool inRange(std::int64_t value, std::int64_t low, std::int64_t high)
+{
+    return value >= low && value <= high;
+}
+
+// Boot and machine ids: UUIDs, hex strings, a counter: letters, digits and dashes.
 bool isBootId(const std::string& text)
 {
     if (text.size() > 64)
@@ -110,6 +123,14 @@ std::string reason(long status)
 
 }  // namespace
 
+std::int64_t RestoreRecord::realInstantAt(std::int64_t bootNs) const
+{
+    std::int64_t elapsed = 0, real = 0;
+    if (__builtin_sub_overflow(bootNs, anchorBootNs, &elapsed) || __builtin_add_overflow(anchorWallNs, elapsed, &real))
+        return elapsed < 0 ? INT64_MIN : INT64_MAX;
+    return real;
+}
+
 std::string formatRecord(const RestoreRecord& record)
 {
     char date[32];
@@ -117,8 +138,10 @@ std::string formatRecord(const RestoreRecord& record)
                   record.inEffect.day);
     std::string text = std::string(kVersionLine) + '\n';
     const std::string values[kFieldCount] = {
-        std::to_string(record.anchorWallNs), std::to_string(record.anchorBootNs), record.bootId, date,
-        record.syncPaused ? "1" : "0",       std::to_string(record.pid),          std::to_string(record.pidStart),
+        std::to_string(record.anchorWallNs), std::to_string(record.anchorBootNs), record.bootId,
+        record.machineId,                    date,                                record.syncPaused ? "1" : "0",
+        std::to_string(record.pid),          std::to_string(record.pidStart),     std::to_string(record.guardPid),
+        std::to_string(record.guardStart),
     };
     for (std::size_t i = 0; i < kFieldCount; ++i)
         text += std::string(kKeys[i]) + '=' + values[i] + '\n';
@@ -129,24 +152,37 @@ bool parseRecord(const std::string& text, RestoreRecord* record)
 {
     bool wholeLines = false;
     const std::vector<std::string> lines = splitLines(text, &wholeLines);
-    if (!wholeLines || lines.size() != kFieldCount + 2 || lines.front() != kVersionLine
-        || lines.back() != kEndLine)
+    if (!wholeLines || lines.size() < 2 || lines.back() != kEndLine)
         return false;
-    std::string values[kFieldCount];
+    const bool version1 = lines.front() == kVersion1Line;
+    if (!version1 && lines.front() != kVersionLine)
+        return false;
+    std::string values[kFieldCount] = {"", "", "", "", "", "", "", "", "0", "0"};
+    std::size_t line = 1;
     for (std::size_t i = 0; i < kFieldCount; ++i) {
+        if (version1 && !kInVersion1[i])
+            continue;
         const std::string prefix = std::string(kKeys[i]) + '=';
-        if (lines[i + 1].compare(0, prefix.size(), prefix) != 0)
+        if (line + 1 >= lines.size() || lines[line].compare(0, prefix.size(), prefix) != 0)
             return false;
-        values[i] = lines[i + 1].substr(prefix.size());
+        values[i] = lines[line++].substr(prefix.size());
     }
-    RestoreRecord parsed;
-    if (!parseSigned(values[0], &parsed.anchorWallNs) || !parseSigned(values[1], &parsed.anchorBootNs)
-        || parsed.anchorBootNs < 0 || !isBootId(values[2]) || !parseDate(values[3], &parsed.inEffect)
-        || (values[4] != "0" && values[4] != "1") || !parseSigned(values[5], &parsed.pid) || parsed.pid <= 0
-        || !parseUnsigned(values[6], &parsed.pidStart))
+    if (line + 1 != lines.size())
         return false;
-    parsed.bootId = values[2];
-    parsed.syncPaused = values[4] == "1";
+    RestoreRecord parsed;
+    // Out of range is not a record: its sums would overflow, or it names no process.
+    if (!parseSigned(values[kWall], &parsed.anchorWallNs) || !inRange(parsed.anchorWallNs, 0, kRecordNsMax)
+        || !parseSigned(values[kBoot], &parsed.anchorBootNs) || !inRange(parsed.anchorBootNs, 0, kRecordNsMax)
+        || !isBootId(values[kBootId]) || !isBootId(values[kMachineId])
+        || !parseDate(values[kInEffect], &parsed.inEffect)
+        || (values[kSyncPaused] != "0" && values[kSyncPaused] != "1")
+        || !parseSigned(values[kPid], &parsed.pid) || !inRange(parsed.pid, 1, kPidMax)
+        || !parseUnsigned(values[kPidStart], &parsed.pidStart) || !parseSigned(values[kGuardPid], &parsed.guardPid)
+        || !inRange(parsed.guardPid, 0, kPidMax) || !parseUnsigned(values[kGuardStart], &parsed.guardStart))
+        return false;
+    parsed.bootId = values[kBootId];
+    parsed.machineId = values[kMachineId];
+    parsed.syncPaused = values[kSyncPaused] == "1";
     *record = parsed;
     return true;
 }

@@ -169,7 +169,7 @@ void frmMain::Form_Load()
     // A program that ended with the date altered is put right before the
     // real date is taken from the clock.
     const Recovery recovery = keeper.recover();
-    keeper.anchor();
+    watchGuard();
     const DateText& dates = services_.dates;
     if (recovery.found)
         showMessage(recoveryMessage(recovery, dates));

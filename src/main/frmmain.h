@@ -18,6 +18,8 @@ class QMenu;
 class QPushButton;
 class QTimer;
 
+class QSocketNotifier;
+
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -113,6 +115,9 @@ private:
     AppError restoreRealDate();
     QString todayText() const;
     std::string settingsKey() const;
+    // Notices the guard's end, so a new one takes over while a date is altered.
+    void watchGuard();
+    void guardEnded();
 
     Services& services_;
     QDate startDate_;
@@ -121,6 +126,7 @@ private:
     bool quiet_ = false;
     bool restoreFailed_ = false;
     AlteredTray* tray_ = nullptr;
+    QSocketNotifier* guardWatch_ = nullptr;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -33,11 +33,14 @@ void frmMain::cmdSet_Click()
         return;
     }
 
-    if (AppError error = services_.keeper->setDate(DateText::toCivil(wanted))) {
+    const AppError error = services_.keeper->setDate(DateText::toCivil(wanted));
+    if (error && error.number != kErrUnconfirmed) {
         reportSetFailure(text, error);
         return;
     }
-    showMessage(QStringLiteral("Date is now:  ") + todayText());
+    watchGuard();
+    // Not confirmed counts as done: Reset and every closing road put the real date back.
+    showMessage(error ? unconfirmedMessage(dates.format(wanted)) : QStringLiteral("Date is now:  ") + todayText());
     cmdReset->setEnabled(true);
     lblHIDDENtoday->setText(dates.format(wanted));
     if (wanted == dates.parse(Text1->text()))

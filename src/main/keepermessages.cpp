@@ -15,6 +15,10 @@ QString notChangedMessage(const AppError& error)
         return QStringLiteral("Automatic time synchronisation is on and could not be paused (%1). "
                               "The date was not changed.")
             .arg(reasonOf(error));
+    if (error.number == kErrRecordPending)
+        return QStringLiteral("Ravodor found a date left altered by an earlier run and could not act on it yet (%1). "
+                              "The date was not changed.")
+            .arg(reasonOf(error));
     if (error.number == kErrNoRecord)
         return QStringLiteral("Ravodor could not write down how to put the real date back (%1). "
                               "The date was not changed.")
@@ -29,15 +33,39 @@ QString syncNotResumedMessage(const AppError& error)
         .arg(reasonOf(error));
 }
 
+QString unconfirmedMessage(const QString& date)
+{
+    return QStringLiteral("The system has not confirmed the change to %1, and may still make it. "
+                          "Ravodor counts the date as changed and puts the real date back as usual.")
+        .arg(date);
+}
+
+QString guardLostMessage(const AppError& error)
+{
+    return QStringLiteral("The process that puts the real date back should Ravodor be stopped has ended, "
+                          "and no new one could be started (%1). Press Reset before you close Ravodor.")
+        .arg(reasonOf(error));
+}
+
 QString recoveryMessage(const Recovery& recovery, const DateText& dates)
 {
     const QString wasSet = dates.format(DateText::toQDate(recovery.wasSet));
+    if (!recovery.otherMachine.empty())
+        return QStringLiteral("The system date of another computer (id %1), which shares these settings, "
+                              "may be set to %2: Ravodor there puts it back. Until then Ravodor here changes "
+                              "nothing, as it would lose that computer's way back.")
+            .arg(QString::fromStdString(recovery.otherMachine), wasSet);
+    if (recovery.guardBusy)
+        return QStringLiteral("Ravodor ended while the system date was set to %1, and is still putting the real "
+                              "date back. Try again in a moment.")
+            .arg(wasSet);
     QString text = QStringLiteral("Ravodor ended while the system date was set to %1.").arg(wasSet);
     if (recovery.sameBoot && !recovery.clock)
         text += QStringLiteral(" The real date, %1, has been put back.")
                     .arg(dates.format(DateText::toQDate(recovery.realDate)));
     else if (recovery.sameBoot)
-        text += QStringLiteral(" The real date could not be put back (Error %1 - %2). Please check the system clock.")
+        text += QStringLiteral(" The real date could not be put back (Error %1 - %2). Please check the system clock. "
+                                   "Ravodor tries again before it changes the date.")
                     .arg(recovery.clock.number)
                     .arg(reasonOf(recovery.clock));
     else

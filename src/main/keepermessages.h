@@ -12,5 +12,9 @@
 // empty for any other error.
 QString notChangedMessage(const AppError& error);
 QString syncNotResumedMessage(const AppError& error);
+// The system never confirmed the change to `date`: it counts as made.
+QString unconfirmedMessage(const QString& date);
+// The guard ended and no new one could take over.
+QString guardLostMessage(const AppError& error);
 // What a start found and did about a program that ended with the date altered.
 QString recoveryMessage(const Recovery& recovery, const DateText& dates);

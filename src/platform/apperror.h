@@ -13,6 +13,8 @@ enum ErrorNumber : int {
     kErrSyncNotPaused = 10001,  // automatic time sync is on and could not be paused
     kErrSyncStillOn = 10002,    // the time service still refuses while sync is on
     kErrNoRecord = 10003,       // the restore record could not be written
+    kErrUnconfirmed = 10004,    // no answer came: the change may still be made, so it counts as made
+    kErrRecordPending = 10005,  // a record of an earlier run could not be acted on yet: its reason
 };
 
 // Why a set was refused (error 70), so the message can say what to do.

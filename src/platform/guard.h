@@ -1,35 +1,33 @@
 #pragma once
-// The guard: a small process without Qt that puts the real date back when
-// the program ends without doing so (killed, crashed). It finds the restore
-// record in the settings store; after a normal end there is none and it
-// does nothing.
+// The guard: a small process without Qt that outlives the program and puts
+// the real date back when the program ends without doing so (killed,
+// crashed). On Linux it is also the only holder of the right to set the
+// clock: the program asks it for every change (guardprotocol.h). On Windows
+// the elevated program changes the clock itself and the guard restores from
+// the restore record.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class GuardProcess {
-public:
-    virtual ~GuardProcess() = default;
-    // Starts the guard once; true when it runs. It holds no right the
-    // program did not have.
-    virtual bool start() = 0;
-    virtual bool running() const = 0;
-};
+#include "datechanger.h"
 
-// guardPath: the guard executable; exeBaseName: names the settings key.
-// The guard is told the program's process id and start time; it acts only
-// on a record of that program.
-std::unique_ptr<GuardProcess> makeGuardProcess(const std::string& guardPath, const std::string& exeBaseName);
+// How the program changes the clock: through the guard on Linux, started
+// with the first request; in-process on Windows, with the guard started
+// beside it at the first change. `exeBaseName` names the settings key.
+std::unique_ptr<DateChanger> makeGuardedChanger(SystemClock& clock, const std::string& exeBaseName);
 
-// Where the program finds the guard: beside it (build tree), else where it
-// is installed (<programDir>/../libexec/ravodor/). "" when neither exists.
-std::string guardExecutablePath(const std::string& programDir);
+// The guard's file: on Linux the installed one for the installed program,
+// else the one in the build folder, both fixed when the program was built,
+// so no caller can point the program at another. On Windows the one beside
+// the program. "" when it is not there.
+std::string guardExecutablePath();
 
 // In the guard: keeps Ctrl-C at the terminal and a hang-up from ending it
 // before the program has, and lets go of what it inherited by chance.
 void prepareGuard();
-// In the guard: returns once the program (pid, its processStartTime) has
-// ended, by whatever means. On Unix the program's end closes the pipe on
-// the guard's standard input; on Windows the guard waits on its handle.
+#ifdef _WIN32
+// In the Windows guard: returns once the program (pid, its
+// processStartTime) has ended, by whatever means.
 void waitForProgramEnd(std::int64_t pid, std::uint64_t pidStart);
+#endif

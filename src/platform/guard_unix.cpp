@@ -1,6 +1,7 @@
-// The guard on Linux: the program keeps the write end of a pipe whose read
-// end is the guard's standard input. However the program ends, the kernel
-// closes that end and the guard reads end-of-file. The write end is
+// The program's side of the guard on Linux. The program keeps one end of a
+// socket pair whose other end is the guard's standard input and output: a
+// request a line, an answer a line. However the program ends, the kernel
+// closes its end and the guard reads end-of-file. The program's end is
 // close-on-exec, so nothing the program starts (a command, xdg-open) keeps
 // the guard waiting after the program has gone.
 
@@ -9,75 +10,114 @@
 #include <cerrno>
 #include <csignal>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <linux/capability.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "guardprotocol.h"
 #include "processinfo.h"
-
-extern char** environ;
 
 namespace {
 
-struct Capabilities {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-};
-
-// The program's capabilities when it may set the clock through one of its
-// own (a file capability); the guard then gets that one right, nothing more.
-bool clockCapability(Capabilities* caps)
+AppError guardLost()
 {
-    if (syscall(SYS_capget, &caps->header, caps->data) != 0)
-        return false;
-    const unsigned bit = 1U << (CAP_SYS_TIME % 32);
-    if (!(caps->data[CAP_SYS_TIME / 32].permitted & bit))
-        return false;
-    caps->data[CAP_SYS_TIME / 32].inheritable |= bit;
-    return true;
+    return {kErrUnconfirmed, "the guard ended before it answered", {}, 0};
 }
 
-class UnixGuard final : public GuardProcess {
+class GuardClient final : public DateChanger {
 public:
-    UnixGuard(std::string path, std::string exeBaseName) : path_(std::move(path)), exe_(std::move(exeBaseName)) {}
-    ~UnixGuard() override
+    explicit GuardClient(std::string path) : path_(std::move(path)) {}
+    ~GuardClient() override
     {
-        // After a normal end the record is gone: the guard reads end-of-file and leaves.
-        if (pipe_ >= 0)
-            close(pipe_);
+        // After a normal end nothing is left changed: the guard reads end-of-file and leaves.
+        stop();
     }
 
-    bool start() override
+    SyncState syncState() override
     {
-        if (pid_ > 0)
-            return running();
-        // Everything the child needs is made here: between fork and exec it
-        // may only make plain system calls.
-        std::vector<std::string> args = {path_, exe_, std::to_string(currentProcessId()),
-                                         std::to_string(processStartTime(currentProcessId()))};
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(&arg[0]);
-        argv.push_back(nullptr);
-        Capabilities caps;
-        const bool passRight = clockCapability(&caps);
+        AppError answer = ask({GuardRequest::SyncState, {}, false, false});
+        if (answer || answer.description == "none")
+            return SyncState::None;
+        return answer.description == "on" ? SyncState::On : SyncState::Off;
+    }
+    AppError setSync(bool on, bool interactive) override
+    {
+        return ask({on ? GuardRequest::SyncOn : GuardRequest::SyncOff, {}, interactive, false});
+    }
+    AppError setDate(const CivilDate& date, bool interactive) override
+    {
+        return ask({GuardRequest::Date, date, interactive, false});
+    }
+    AppError undo(bool interactive) override
+    {
+        // Nothing to undo in a guard that never started.
+        return pid_ > 0 ? ask({GuardRequest::Undo, {}, interactive, false}) : AppError::none();
+    }
+    AppError adopt(const CivilDate& realDate, bool syncPaused) override
+    {
+        return ask({GuardRequest::Adopt, realDate, false, syncPaused});
+    }
 
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
+    std::int64_t guardPid() const override { return pid_; }
+    int guardEndFd() const override { return pidfd_; }
+    bool guardRunning() override
+    {
+        if (pid_ <= 0 || ended_)
+            return false;
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_)
+            ended_ = true;
+        return !ended_;
+    }
+    bool restartGuard() override
+    {
+        stop();
+        return start();
+    }
+
+private:
+    AppError ask(const GuardRequest& request)
+    {
+        if (pid_ <= 0 && !start())
+            return {kErrPermissionDenied, "the guard could not be started", {}, 0};
+        const std::string line = formatRequest(request) + '\n';
+        // MSG_NOSIGNAL: a guard that has gone must not end the program by SIGPIPE.
+        if (send(socket_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+            return guardLost();
+        std::string reply;
+        char c = 0;
+        ssize_t got = 0;
+        // No time limit: the guard bounds every call that cannot prompt, and
+        // one that can waits as long as the prompt is up.
+        while ((got = recv(socket_, &c, 1, 0)) == 1 && c != '\n') {
+            if (reply.size() > kGuardLineMax)
+                return guardLost();
+            reply += c;
+        }
+        AppError answer;
+        if (got != 1 || !parseAnswer(reply, &answer))
+            return guardLost();
+        return answer;
+    }
+
+    bool start()
+    {
+        if (path_.empty())
+            return false;
+        int pair[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
             return false;
         // Closed by a successful exec; carries errno when the exec fails.
         int status[2];
         if (pipe2(status, O_CLOEXEC) != 0) {
-            close(fds[0]);
-            close(fds[1]);
+            close(pair[0]);
+            close(pair[1]);
             return false;
         }
+        char* argv[] = {&path_[0], nullptr};
         // Blocked until the child ignores them: a Ctrl-C that comes before
         // the child has got that far must not end it.
         sigset_t all, before;
@@ -85,30 +125,26 @@ public:
         pthread_sigmask(SIG_SETMASK, &all, &before);
         const pid_t child = fork();
         if (child == 0) {
-            if (fds[0] == STDIN_FILENO)
-                fcntl(STDIN_FILENO, F_SETFD, 0);
-            else if (dup2(fds[0], STDIN_FILENO) < 0 && write(status[1], &errno, sizeof errno) >= 0)
+            // Between fork and exec only plain system calls.
+            if (dup2(pair[1], STDIN_FILENO) < 0 || dup2(pair[1], STDOUT_FILENO) < 0) {
+                const int error = errno;
+                if (write(status[1], &error, sizeof error) < 0)
+                    _exit(126);
                 _exit(127);
+            }
             struct sigaction ignore {};
             ignore.sa_handler = SIG_IGN;
             for (int signal : {SIGINT, SIGHUP, SIGQUIT, SIGTERM})
                 sigaction(signal, &ignore, nullptr);
-            if (passRight) {
-                // Inheritable and ambient: kept across exec of a file without capabilities.
-                syscall(SYS_capset, &caps.header, caps.data);
-                prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_SYS_TIME, 0, 0);
-            }
             sigprocmask(SIG_SETMASK, &before, nullptr);
-            // Started with raised rights, the program has already cut its
-            // environment to the allow-list; the guard inherits that.
-            execve(argv[0], argv.data(), environ);
+            execv(argv[0], argv);
             const int error = errno;
             if (write(status[1], &error, sizeof error) < 0)
                 _exit(126);
             _exit(127);
         }
         pthread_sigmask(SIG_SETMASK, &before, nullptr);
-        close(fds[0]);
+        close(pair[1]);
         close(status[1]);
         int execError = 0;
         ssize_t got = 0;
@@ -116,53 +152,51 @@ public:
         }
         close(status[0]);
         if (child < 0 || got > 0) {
-            close(fds[1]);
+            close(pair[0]);
             if (child > 0)
                 waitpid(child, nullptr, 0);
             return false;
         }
         pid_ = child;
-        pipe_ = fds[1];
-        return running();
+        socket_ = pair[0];
+        ended_ = false;
+        // Readable once the guard has ended, for the window's event loop.
+        pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+        return true;
     }
 
-    bool running() const override
+    void stop()
     {
-        if (pid_ <= 0 || ended_)
-            return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_)
-            ended_ = true;
-        return !ended_;
+        if (socket_ >= 0)
+            close(socket_);
+        if (pidfd_ >= 0)
+            close(pidfd_);
+        socket_ = pidfd_ = -1;
+        // Reaped when it has ended; one still undoing runs on by itself.
+        if (pid_ > 0 && !ended_)
+            waitpid(pid_, nullptr, WNOHANG);
+        pid_ = 0;
     }
 
-private:
     std::string path_;
-    std::string exe_;
     pid_t pid_ = 0;
-    int pipe_ = -1;
-    mutable bool ended_ = false;
+    int socket_ = -1;
+    int pidfd_ = -1;
+    bool ended_ = false;
 };
-
-bool isExecutable(const std::string& path)
-{
-    return access(path.c_str(), X_OK) == 0;
-}
 
 }  // namespace
 
-std::unique_ptr<GuardProcess> makeGuardProcess(const std::string& guardPath, const std::string& exeBaseName)
+std::unique_ptr<DateChanger> makeGuardedChanger(SystemClock&, const std::string&)
 {
-    return std::make_unique<UnixGuard>(guardPath, exeBaseName);
+    return std::make_unique<GuardClient>(guardExecutablePath());
 }
 
-std::string guardExecutablePath(const std::string& programDir)
+std::string guardExecutablePath()
 {
-    for (const std::string& path : {programDir + "/ravodor-guard", programDir + "/../libexec/ravodor/ravodor-guard"}) {
-        if (isExecutable(path))
-            return path;
-    }
-    return {};
+    const std::string path = currentProgramPath() == RAVODOR_PROGRAM_INSTALLED ? RAVODOR_GUARD_INSTALLED
+                                                                                : RAVODOR_GUARD_BUILT;
+    return access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
 void prepareGuard()
@@ -185,14 +219,4 @@ void prepareGuard()
     const long last = sysconf(_SC_OPEN_MAX);
     for (int fd = STDERR_FILENO + 1; fd < (last > 0 && last < 65536 ? last : 65536); ++fd)
         close(fd);
-}
-
-void waitForProgramEnd(std::int64_t, std::uint64_t)
-{
-    char buffer[64];
-    for (;;) {
-        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got == 0 || (got < 0 && errno != EINTR))
-            return;
-    }
 }

@@ -9,6 +9,9 @@ std::int64_t currentProcessId();
 std::uint64_t processStartTime(std::int64_t pid);
 // This boot's id; "" where the system has none.
 std::string currentBootId();
+// This machine's id, so a settings folder shared by two machines keeps
+// their records apart; "" where the system has none.
+std::string currentMachineId();
 // The running executable and its folder, from the system rather than
 // argv[0], which the caller chooses; "" when unknown.
 std::string currentProgramPath();

@@ -52,6 +52,14 @@ std::string currentBootId()
     return id;
 }
 
+std::string currentMachineId()
+{
+    std::ifstream file("/etc/machine-id");
+    std::string id;
+    std::getline(file, id);
+    return id;
+}
+
 std::string currentProgramPath()
 {
     char path[4096];

@@ -28,6 +28,18 @@ std::uint64_t processStartTime(std::int64_t pid)
     return start;
 }
 
+std::string currentMachineId()
+{
+    // Set up once per installation of Windows.
+    char guid[64] = {};
+    DWORD size = sizeof guid;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", "MachineGuid", RRF_RT_REG_SZ, nullptr,
+                     guid, &size)
+        != ERROR_SUCCESS)
+        return {};
+    return guid;
+}
+
 std::string currentBootId()
 {
     // The boot counter the system keeps (Windows 8 and later); a clock set

@@ -24,12 +24,13 @@ public:
     // Switches automatic sync and waits, for a bounded time, until the
     // service reports the new state. `interactive` lets the system ask the
     // user for authorisation. Refused or cancelled: 70 (kRefusalAuthDenied);
-    // not reported in time: kErrTimeService with "timed out".
+    // accepted but not reported in time, or not answered: kErrUnconfirmed.
     virtual AppError setSync(bool on, bool interactive) = 0;
     // Moves the clock by `deltaUs` microseconds, measured when the service
     // acts, so that time spent in an authorisation prompt is not lost.
     // 70 when refused or cancelled, kErrSyncStillOn when the service still
     // refuses because sync is on, 5 for arguments it rejects,
+    // kErrUnconfirmed when no answer came (it may still be carried out),
     // kErrTimeService (D-Bus error name and message) for anything else.
     virtual AppError shiftClock(std::int64_t deltaUs, bool interactive) = 0;
 };

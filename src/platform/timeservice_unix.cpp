@@ -8,7 +8,9 @@
 
 #include "timeservice.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,8 +30,9 @@ constexpr std::uint64_t kUsPerSecond = 1000000;
 // Property reads: timedated starts on demand within a second; 5 s allows a
 // busy machine, and a bus that does not answer is not mistaken for a hang.
 constexpr std::uint64_t kReadTimeoutUs = 5 * kUsPerSecond;
-// A call that may raise a password prompt: a person reads it and types.
-constexpr std::uint64_t kInteractiveTimeoutUs = 120 * kUsPerSecond;
+// A call that may raise a password prompt waits as long as the prompt is up:
+// given up earlier, its answer could still come and move the clock.
+constexpr std::uint64_t kInteractiveTimeoutUs = UINT64_MAX;
 // Without a prompt timedated answers at once: it only queues a unit job.
 constexpr std::uint64_t kQuietTimeoutUs = 10 * kUsPerSecond;
 // Stopping or starting the sync unit takes well under a second; timedated
@@ -120,6 +123,19 @@ AppError serviceError(std::string description)
     return {kErrTimeService, std::move(description), {}, 0};
 }
 
+// No answer came (a time limit, a lost connection): the call may still be
+// carried out, so it counts as made.
+bool unanswered(const BusError& e, int r)
+{
+    return r == -ETIMEDOUT || r == -ECONNRESET || r == -ENOTCONN || r == -EPIPE
+        || sd_bus_error_has_names(&e.error, SD_BUS_ERROR_NO_REPLY, SD_BUS_ERROR_TIMEOUT, SD_BUS_ERROR_DISCONNECTED) > 0;
+}
+
+AppError unconfirmed(std::string description)
+{
+    return {kErrUnconfirmed, std::move(description), {}, 0};
+}
+
 class TimedatedService final : public TimeService {
 public:
     bool available() override
@@ -159,10 +175,12 @@ public:
                 return AppError::none();
             if (isRefusal(error))
                 return AppError::authorisationDenied();
+            if (unanswered(error, r))
+                return unconfirmed(error.text(r));
             return serviceError(error.text(r));
         }
         // SetNTP returns once the unit job is queued; the property follows
-        // when the job is done.
+        // when the job is done. Not seen in time, it may still follow.
         const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
         for (;;) {
             BusError readError;
@@ -170,7 +188,7 @@ public:
             if (readBool(bus.get(), "NTP", &ntp, &readError) >= 0 && ntp == on)
                 return AppError::none();
             if (std::chrono::steady_clock::now() >= deadline)
-                return serviceError("timed out");
+                return unconfirmed("timed out");
             std::this_thread::sleep_for(kPollInterval);
         }
     }
@@ -201,6 +219,8 @@ public:
                 return AppError::permissionDenied();
             if (error.is(SD_BUS_ERROR_INVALID_ARGS))
                 return AppError::invalidCall();
+            if (unanswered(error, r))
+                return unconfirmed(error.text(r));
             return serviceError(error.text(r));
         }
     }

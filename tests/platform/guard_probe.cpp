@@ -1,9 +1,9 @@
 // Plays the program for guard_unix_test, which starts it without the right to
 // set the clock and with the fake clock preloaded: writes a restore record as
-// the date keeper does, starts the guard, sets the clock, prints "ready" and
-// ends as told.
+// the date keeper does, has the guard set the date, prints "ready" and ends
+// as told.
 //
-//   guard_probe GUARD MODE      MODE: wait | segv | abort | normal | child
+//   guard_probe MODE      MODE: wait | segv | abort | normal | child
 //
 // "child" first starts `sleep`, which outlives it, and prints child_pid=.
 
@@ -36,9 +36,9 @@ int fail(const char* step)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || mayHoldClockRight())
+    if (argc != 2 || mayHoldClockRight())
         return fail("a call without the right to set the clock");
-    const std::string mode = argv[2];
+    const std::string mode = argv[1];
     prctl(PR_SET_DUMPABLE, 0);  // no core dump to write: the guard is timed from the end
 
     const auto clock = makeSystemClock();
@@ -50,9 +50,9 @@ int main(int argc, char** argv)
     record.pid = currentProcessId();
     record.pidStart = processStartTime(record.pid);
     RecordStore store("Software\\Zaduziro\\ravodor");
-    const auto guard = makeGuardProcess(argv[1], "ravodor");
-    if (store.write(record) || !guard->start() || clock->setDate(record.inEffect))
-        return fail("writing the record, starting the guard or setting the date");
+    const auto changer = makeGuardedChanger(*clock, "ravodor");
+    if (store.write(record) || changer->setDate(record.inEffect, false))
+        return fail("writing the record or setting the date");
     if (mode == "child") {
         char* sleepArgv[] = {const_cast<char*>("sleep"), const_cast<char*>("30"), nullptr};
         pid_t child = 0;
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     if (mode == "abort")
         std::abort();
     if (mode == "normal")  // the closing steps: the real date back, then the record removed
-        return clock->setInstant(record.realInstantAt(clock->bootNs())) || store.remove() ? fail("closing") : 0;
+        return changer->undo(false) || store.remove() ? fail("closing") : 0;
     for (;;)
         pause();
 }

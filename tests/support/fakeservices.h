@@ -6,17 +6,19 @@
 
 #include "datekeeper.h"
 #include "fakeclock.h"
+#include "localchanger.h"
 #include "faketimeservice.h"
 #include "messagerecorder.h"
 #include "services.h"
 
-// A keeper on the fake clock and `timeService` (none when null), without a guard.
+// A keeper on the fake clock and `timeService` (none when null) that changes
+// the clock in-process, without a guard.
 inline std::shared_ptr<DateKeeper> fakeKeeper(FakeClock& clock, TimeService* timeService = nullptr)
 {
     static FakeTimeService none(nullptr, SyncState::None);
     none.present = false;
-    return std::make_shared<DateKeeper>(clock, timeService ? *timeService : none, "Software\\Zaduziro\\ravodor",
-                                        nullptr);
+    return std::make_shared<DateKeeper>(clock, std::make_unique<LocalChanger>(clock, timeService ? *timeService : none),
+                                        "Software\\Zaduziro\\ravodor");
 }
 
 inline Services fakeServices(FakeClock& clock, MessageRecorder& dialogs)

@@ -1,4 +1,4 @@
-// ravodor-guard PROGRAM-NAME PID START
+// ravodor-guard PROGRAM-NAME PID START (Windows)
 //
 // Started by the program with its first change away from the real date.
 // Waits until that program ends; when it left its restore record behind
@@ -14,6 +14,7 @@
 
 #include "clock.h"
 #include "guard.h"
+#include "localchanger.h"
 #include "recovery.h"
 #include "restorerecord.h"
 #include "timeservice.h"
@@ -50,8 +51,8 @@ int main(int argc, char** argv)
 
     const auto clock = makeSystemClock();
     const auto service = makeTimeService();
-    // The desktop session's authorisation agent can still ask the user.
-    const Recovery recovery = restoreFromRecord(record, *clock, *service, true, true);
+    LocalChanger changer(*clock, *service);
+    const Recovery recovery = restoreFromRecord(record, *clock, changer, true, true);
     if (recovery.clock)
         return kRecordLeft;
     store.remove();

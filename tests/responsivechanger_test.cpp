@@ -1,4 +1,4 @@
-// A slow time service leaves the window painting and its input waiting.
+// A slow change leaves the window painting and its input waiting.
 
 #include <gtest/gtest.h>
 
@@ -11,20 +11,21 @@
 #include <chrono>
 #include <thread>
 
-#include "responsivetimeservice.h"
+#include "responsivechanger.h"
 
 namespace {
 
-class SlowService final : public TimeService {
+class SlowChanger final : public DateChanger {
 public:
-    bool available() override { return true; }
     SyncState syncState() override { return SyncState::On; }
     AppError setSync(bool, bool) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        return {kErrTimeService, "timed out", {}, 0};
+        return {kErrUnconfirmed, "timed out", {}, 0};
     }
-    AppError shiftClock(std::int64_t, bool) override { return AppError::none(); }
+    AppError setDate(const CivilDate&, bool) override { return AppError::none(); }
+    AppError undo(bool) override { return AppError::none(); }
+    AppError adopt(const CivilDate&, bool) override { return AppError::none(); }
 };
 
 class KeyWindow : public QWidget {
@@ -35,9 +36,9 @@ protected:
     void keyPressEvent(QKeyEvent*) override { ++keys; }
 };
 
-TEST(ResponsiveTimeService, KeepsProcessingEventsButHoldsUserInputUntilTheCallIsBack)
+TEST(ResponsiveChanger, KeepsProcessingEventsButHoldsUserInputUntilTheCallIsBack)
 {
-    ResponsiveTimeService service(std::make_unique<SlowService>());
+    ResponsiveChanger service(std::make_unique<SlowChanger>());
 
     KeyWindow window;
     window.show();

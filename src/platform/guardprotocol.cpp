@@ -1,0 +1,157 @@
+#include "guardprotocol.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Verb {
+    const char* word;
+    GuardRequest::Kind kind;
+};
+const Verb kVerbs[] = {
+    {"sync-state", GuardRequest::SyncState}, {"sync-off", GuardRequest::SyncOff}, {"sync-on", GuardRequest::SyncOn},
+    {"date", GuardRequest::Date},            {"undo", GuardRequest::Undo},        {"adopt", GuardRequest::Adopt},
+};
+
+std::string dateText(const CivilDate& date)
+{
+    if (date.isNull())
+        return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return text;
+}
+
+bool isDigits(const std::string& text, std::size_t from, std::size_t count)
+{
+    for (std::size_t i = from; i < from + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+bool parseDate(const std::string& text, CivilDate* date)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !isDigits(text, 0, 4) || !isDigits(text, 5, 2)
+        || !isDigits(text, 8, 2))
+        return false;
+    const CivilDate parsed{std::atoi(text.substr(0, 4).c_str()), std::atoi(text.substr(5, 2).c_str()),
+                           std::atoi(text.substr(8, 2).c_str())};
+    if (parsed.year < 100 || !parsed.isCalendarDay())
+        return false;
+    *date = parsed;
+    return true;
+}
+
+bool parseFlag(const std::string& text, bool* flag)
+{
+    if (text != "0" && text != "1")
+        return false;
+    *flag = text == "1";
+    return true;
+}
+
+// Split at single blanks; an empty part (two blanks, a blank at an end) is no request.
+bool splitWords(const std::string& line, std::string* words, std::size_t most, std::size_t* count)
+{
+    *count = 0;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type blank = line.find(' ', start);
+        const std::string word = line.substr(start, blank == std::string::npos ? std::string::npos : blank - start);
+        if (word.empty() || *count == most)
+            return false;
+        words[(*count)++] = word;
+        if (blank == std::string::npos)
+            return true;
+        start = blank + 1;
+    }
+}
+
+}  // namespace
+
+std::string formatRequest(const GuardRequest& request)
+{
+    std::string line;
+    for (const Verb& verb : kVerbs) {
+        if (verb.kind == request.kind)
+            line = verb.word;
+    }
+    const std::string flag = request.interactive ? "1" : "0";
+    switch (request.kind) {
+    case GuardRequest::SyncState: return line;
+    case GuardRequest::Date: return line + ' ' + dateText(request.date) + ' ' + flag;
+    case GuardRequest::Adopt: return line + ' ' + dateText(request.date) + ' ' + (request.syncPaused ? "1" : "0");
+    default: return line + ' ' + flag;
+    }
+}
+
+bool parseRequest(const std::string& line, GuardRequest* request)
+{
+    std::string words[3];
+    std::size_t count = 0;
+    if (line.size() > kGuardLineMax || !splitWords(line, words, 3, &count))
+        return false;
+    GuardRequest parsed;
+    bool known = false;
+    for (const Verb& verb : kVerbs) {
+        if (words[0] == verb.word) {
+            parsed.kind = verb.kind;
+            known = true;
+        }
+    }
+    if (!known)
+        return false;
+    switch (parsed.kind) {
+    case GuardRequest::SyncState:
+        if (count != 1)
+            return false;
+        break;
+    case GuardRequest::Date:
+        if (count != 3 || !parseDate(words[1], &parsed.date) || !parseFlag(words[2], &parsed.interactive))
+            return false;
+        break;
+    case GuardRequest::Adopt:
+        if (count != 3 || (words[1] != "-" && !parseDate(words[1], &parsed.date))
+            || !parseFlag(words[2], &parsed.syncPaused))
+            return false;
+        break;
+    default:
+        if (count != 2 || !parseFlag(words[1], &parsed.interactive))
+            return false;
+        break;
+    }
+    *request = parsed;
+    return true;
+}
+
+std::string formatAnswer(const AppError& answer)
+{
+    std::string description = answer.description;
+    for (char& c : description) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    const std::string head = std::to_string(answer.number) + ' ' + std::to_string(answer.cause) + ' ';
+    return head + description.substr(0, kGuardLineMax - head.size());
+}
+
+bool parseAnswer(const std::string& line, AppError* answer)
+{
+    char* end = nullptr;
+    const long number = std::strtol(line.c_str(), &end, 10);
+    if (end == line.c_str() || *end != ' ')
+        return false;
+    const char* rest = end + 1;
+    const long cause = std::strtol(rest, &end, 10);
+    if (end == rest || *end != ' ')
+        return false;
+    AppError parsed;
+    parsed.number = static_cast<int>(number);
+    parsed.cause = static_cast<int>(cause);
+    parsed.description = end + 1;
+    *answer = parsed;
+    return true;
+}
