@@ -20,6 +20,7 @@
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
+#include "runonly.h"
 #include "responsivetimeservice.h"
 #include "settingskey.h"
 #include "shell.h"
@@ -53,6 +54,8 @@ int main(int argc, char* argv[])
         return kExitUsage;
     case CommandLine::RunAt:
         return runAt(commandLine.date, commandLine.command, exeBaseName);
+    case CommandLine::RunOnly:
+        return runOnly(commandLine.date, commandLine.command);
     case CommandLine::Window:
         break;
     }
