@@ -22,55 +22,45 @@ protected:
             GTEST_SKIP() << "run the tests without CAP_SYS_TIME";
     }
 
-    // A copy of `from` in the test's folder, or a script when `script` is given.
-    static QString file(const ChildProgram& ravodor, const char* name, mode_t mode, const QString& from,
-                        const QByteArray& script)
-    {
-        const QString path = ravodor.dir.filePath(QLatin1String(name));
-        if (script.isEmpty()) {
-            EXPECT_TRUE(QFile::copy(from, path));
-        } else {
-            QFile out(path);
-            EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(script);
-        }
-        EXPECT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-        return path;
-    }
-
     TestFolders folders;
 };
 
 TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
 {
-    const QString probe = QStringLiteral(RAVODOR_STATIC_PROBE);
-    const QString echo = QStringLiteral("/bin/echo");
+    const auto contents = [](const char* path) {
+        QFile file{QString::fromLocal8Bit(path)};
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray probe = RAVODOR_STATIC_PROBE;
     const struct {
         const char* name;
         mode_t mode;
-        QString from;
-        QByteArray script;
-        bool refused;   // else it runs, and says so
+        QByteArray contents;
+        bool refused;  // else it runs, and says so
     } cases[] = {
-        {"static", 0755, probe, {}, true},
-        {"setuid", 04755, echo, {}, true},
-        {"setgid", 02755, echo, {}, true},
-        {"script", 0755, {}, "#!" + probe.toLocal8Bit() + "\n", true},
-        {"dynamic", 0755, echo, {}, false},
+        {"static", 0755, contents(RAVODOR_STATIC_PROBE), true},
+        {"setuid", 04755, contents("/bin/echo"), true},
+        {"setgid", 02755, contents("/bin/echo"), true},
+        {"script", 0755, "#!" + probe + "\n", true},
+        {"dynamic", 0755, contents("/bin/echo"), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ChildProgram ravodor;
-        const QString path = file(ravodor, c.name, c.mode, c.from, c.script);
+        const QString path = ravodor.dir.filePath(QLatin1String(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.contents) == c.contents.size());
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
+
         ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         const QString err = QString::fromLocal8Bit(ravodor.process.readAllStandardError());
         EXPECT_EQ(ravodor.process.exitCode(), c.refused ? 78 : 0) << err.toStdString();
         EXPECT_EQ(ravodor.process.readAllStandardOutput(), c.refused ? "" : "ran\n");
         // The one to blame: for a script, its interpreter.
-        EXPECT_EQ(err.contains(c.script.isEmpty() ? path : probe) && err.contains("--at without --only"),
-                  c.refused)
-            << err.toStdString();
+        const QString blamed = c.contents.startsWith("#!") ? QString::fromLocal8Bit(probe) : path;
+        EXPECT_EQ(err.contains(blamed) && err.contains("--at without --only"), c.refused) << err.toStdString();
         EXPECT_EQ(ravodor.clock("set_count"), 0);
     }
 }
