@@ -13,6 +13,8 @@ packages=(
     # The time service (sd-bus), and its tests: a private bus with a
     # stand-in timedated, and queued window-system input.
     libsystemd-dev dbus-daemon python3-dbusmock qt6-base-private-dev
+    # Run time of --at --only alone, and its tests; the window needs none of it.
+    libfaketime
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
 )

@@ -23,7 +23,7 @@ const char* const kQtFlagOptions[] = {
 QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
-                          "       %1 --at DATE [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE [--only] [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
@@ -55,7 +55,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("Set DATE without a window, run COMMAND, then put the real date back; "
                        "exit with COMMAND's status."),
         QStringLiteral("DATE"));
-    parser.addOptions({help, version, date, at});
+    const QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("With --at: show DATE to COMMAND and the programs it starts alone, through "
+                       "libfaketime; the system clock stays as it is and no right is needed."));
+    parser.addOptions({help, version, date, at, only});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -104,11 +108,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return usageError(QStringLiteral("--at and --date cannot be used together."));
         if (positional.isEmpty())
             return usageError(QStringLiteral("--at needs a COMMAND to run."));
-        result.action = CommandLine::RunAt;
+        result.action = parser.isSet(only) ? CommandLine::RunOnly : CommandLine::RunAt;
         result.date = parser.value(at);
         result.command = positional;
         return result;
     }
+    if (parser.isSet(only))
+        return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
     if (!positional.isEmpty())
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
     result.hasDate = parser.isSet(date);

@@ -13,6 +13,7 @@ struct CommandLine {
         Version,  // print `text` to stdout, exit 0
         Usage,    // print `text` to stderr, exit kExitUsage
         RunAt,    // set `date`, run `command`, put the real date back
+        RunOnly,  // run `command` with `date` shown to it alone; the clock untouched
     };
     Action action = Window;
     bool hasDate = false;  // --date given (its text may still be no date)
@@ -31,6 +32,7 @@ enum ExitCode : int {
     kExitCantCreate = 73,   // EX_CANTCREAT: the restore record could not be written
     kExitTempFail = 75,     // EX_TEMPFAIL: another --at has the date altered
     kExitNoPerm = 77,       // EX_NOPERM: no right to set the clock
+    kExitOutOfReach = 78,   // EX_CONFIG: --only cannot reach COMMAND (static, setuid, ...)
     kExitCannotRun = 126,   // COMMAND found but not executable (as the shell)
     kExitNotFound = 127,    // COMMAND not found (as the shell)
 };

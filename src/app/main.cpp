@@ -20,6 +20,7 @@
 #include "quitsignals.h"
 #include "runat.h"
 #include "responsivechanger.h"
+#include "runonly.h"
 #include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
@@ -46,6 +47,8 @@ int main(int argc, char* argv[])
         return kExitUsage;
     case CommandLine::RunAt:
         return runAt(commandLine.date, commandLine.command, exeBaseName);
+    case CommandLine::RunOnly:
+        return runOnly(commandLine.date, commandLine.command);
     case CommandLine::Window:
         break;
     }

@@ -1,0 +1,8 @@
+#include "preloadreach.h"
+
+// Windows has no preloading through the environment: nothing to refuse.
+
+PreloadReach preloadReach(const std::string&)
+{
+    return {};
+}

@@ -1,0 +1,100 @@
+// ravodor --at --only, the real program on the fake clock: the command and
+// the programs it starts see the date while the clock is never set, and a
+// command no preload reaches is refused before it runs.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <csignal>
+#include <sys/stat.h>
+
+#include "childprogram.h"
+#include "testenv.h"
+
+namespace {
+
+class RunOnlyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (mayPassClockRight())
+            GTEST_SKIP() << "run the tests without CAP_SYS_TIME";
+    }
+
+    TestFolders folders;
+};
+
+TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
+{
+    const auto contents = [](const char* path) {
+        QFile file{QString::fromLocal8Bit(path)};
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray probe = RAVODOR_STATIC_PROBE;
+    const struct {
+        const char* name;
+        mode_t mode;
+        QByteArray contents;
+        bool refused;  // else it runs, and says so
+    } cases[] = {
+        {"static", 0755, contents(RAVODOR_STATIC_PROBE), true},
+        {"setuid", 04755, contents("/bin/echo"), true},
+        {"setgid", 02755, contents("/bin/echo"), true},
+        {"script", 0755, "#!" + probe + "\n", true},
+        {"dynamic", 0755, contents("/bin/echo"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChildProgram ravodor;
+        const QString path = ravodor.dir.filePath(QLatin1String(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.contents) == c.contents.size());
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
+
+        ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        const QString err = QString::fromLocal8Bit(ravodor.process.readAllStandardError());
+        EXPECT_EQ(ravodor.process.exitCode(), c.refused ? 78 : 0) << err.toStdString();
+        EXPECT_EQ(ravodor.process.readAllStandardOutput(), c.refused ? "" : "ran\n");
+        // The one to blame: for a script, its interpreter.
+        const QString blamed = c.contents.startsWith("#!") ? QString::fromLocal8Bit(probe) : path;
+        EXPECT_EQ(err.contains(blamed) && err.contains("--at without --only"), c.refused) << err.toStdString();
+        EXPECT_EQ(ravodor.clock("set_count"), 0);
+    }
+}
+
+TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNeverSet)
+{
+    ChildProgram ravodor;
+    // The command reads the time, then starts `date` a second later.
+    ravodor.start({"--at", "2030-06-15", "--only", "--", "perl", "-e",
+                   "print time, qq(\\n); sleep 1; system qw(date), '+%F %s'"});
+    ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+    EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
+    const QList<QByteArray> seen = ravodor.process.readAllStandardOutput().simplified().split(' ');
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(seen[1], "2030-06-15");
+    const qint64 later = seen[2].toLongLong() - seen[0].toLongLong();
+    EXPECT_GE(later, 1);
+    EXPECT_LT(later, 10);
+    EXPECT_EQ(ravodor.clock("set_count"), 0);
+    EXPECT_EQ(ravodor.clock("offset_ns"), 0);
+}
+
+TEST_F(RunOnlyTest, SigtermReachesTheCommandWhoseStatusComesThrough)
+{
+    ChildProgram ravodor;
+    ravodor.start({"--at", "2030-01-01", "--only", "--", "sh", "-c",
+                   "trap 'date +%F; exit 5' TERM; echo ready; while :; do sleep 0.1; done"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ravodor.process.canReadLine(); }, 10000));
+    EXPECT_EQ(ravodor.process.readLine(), "ready\n");
+    ::kill(static_cast<pid_t>(ravodor.process.processId()), SIGTERM);
+    ASSERT_TRUE(ravodor.process.waitForFinished(10000));
+    EXPECT_EQ(ravodor.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ravodor.process.exitCode(), 5);
+    EXPECT_EQ(ravodor.process.readAllStandardOutput(), "2030-01-01\n");
+}
+
+}  // namespace
