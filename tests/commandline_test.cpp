@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <utility>
 
 #include "commandline.h"
 
@@ -64,5 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"MissingValue", S{"--date"}, CommandLine::Usage, {}, {}, "ravodor: Missing value after '--date'."},
         ParseCase{"StrayArgument", S{"today"}, CommandLine::Usage, {}, {}, {}}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+
+TEST(CommandLineHelp, NamesYyyyMmDdAndTheLocalesShortFormByExample)
+{
+    for (const auto& [locale, example] : {std::pair{"en_GB", "31/12/2030"}, {"en_US", "12/31/2030"}}) {
+        const CommandLine line = parseCommandLine({QStringLiteral("ravodor"), QStringLiteral("--help")},
+                                                  QLocale(QString::fromLatin1(locale)));
+        EXPECT_TRUE(line.text.contains(QStringLiteral(
+            "DATE is written YYYY-MM-DD, or in the short form of the locale, for example %1.\n").arg(example)))
+            << line.text.toStdString();
+    }
+}
 
 }  // namespace

@@ -65,6 +65,32 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
     }
 }
 
+// Run from its build folder, the program names the README beside the manual.
+TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlwaysWorks)
+{
+    const struct {
+        const char* date;
+        bool deny;
+        int code;
+        QByteArray err;
+    } cases[] = {
+        {"tomorrow", false, 65, "ravodor: 'tomorrow' is not a date; write it as YYYY-MM-DD.\n"},
+        {"2030-01-01", true, 77,
+         "ravodor: You do not have the proper privilege level to alter the System Time.\n\n"
+         "Ravodor has not been given the right to set the clock, and the system's time service is not there to "
+         "ask. An administrator can give it that right. See \"man ravodor\", section \"THE RIGHT TO SET THE "
+         "CLOCK\", or the section \"Giving the program the right to set the clock\" of " RAVODOR_README ".\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ChildProgram ravodor;
+        ravodor.start({"--at", c.date, "--", "true"}, c.deny ? QStringList{QStringLiteral("FAKECLOCK_DENY=1")} : QStringList{});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), c.code);
+        EXPECT_EQ(ravodor.process.readAllStandardError(), c.err);
+    }
+}
+
 TEST_F(RunAtTest, WhileTheDateIsAlteredASecondRunIsRefusedAndSigtermReachesTheCommand)
 {
     ChildProgram first;

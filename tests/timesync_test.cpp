@@ -121,18 +121,35 @@ TEST_F(TimeSyncTest, ACloseDuringThePromptWaitsForTheSetAndThenPutsTheDateBack)
     EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetTime", "SetTime", "SetNTP(true)"}));
 }
 
-TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOut)
+TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOutInWordsOnceAndExitTriesAgainSilently)
 {
-    useService(SyncState::On);
-    show();
-    set("12/12/2001");
-    service->refuseResume = {kErrTimeService, "timed out", {}, 0};
-    dialogs.clear();
-    window->cmdReset_Click();
-    EXPECT_EQ(dialogs.texts(),
-              (QStringList{"Automatic time synchronisation could not be switched back on (timed out). "
-                           "Switch it on in the date settings, or run: timedatectl set-ntp true",
-                           "Date restored to:  10/01/2004"}));
+    const struct {
+        AppError refusal;
+        const char* reason;
+    } cases[] = {
+        {{kErrTimeService, "the time service is not running", {}, 0}, "the time service is not running"},
+        {AppError::authorisationDenied(), "not authorised"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        useService(SyncState::On);
+        show();
+        set("12/12/2001");
+        service->refuseResume = c.refusal;
+        dialogs.clear();
+        window->cmdReset_Click();
+        EXPECT_EQ(dialogs.texts(),
+                  (QStringList{QStringLiteral("Automatic time synchronisation could not be switched back on (%1). "
+                                              "Switch it on in the date settings, or run: timedatectl set-ntp true")
+                                   .arg(c.reason),
+                               "Date restored to:  10/01/2004"}));
+        window->cmdExit_Click();
+        EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetNTP(true)", "SetNTP(true)"}));
+        EXPECT_EQ(dialogs.texts().size(), 2);
+        EXPECT_EQ(endCount, 1);
+        window.reset();
+        endCount = 0;
+    }
 }
 
 #ifndef _WIN32

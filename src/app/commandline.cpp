@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "datetext.h"
 #include "version.h"
 
 namespace {
@@ -27,9 +28,16 @@ QString usageLines(const QString& program)
         .arg(program);
 }
 
+// A date the user can copy: day and month tell apart in every order.
+QString dateForms(const QLocale& locale)
+{
+    return QStringLiteral("DATE is written YYYY-MM-DD, or in the short form of the locale, for example %1.")
+        .arg(DateText(locale).format(QDate(2030, 12, 31)));
+}
+
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments)
+CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale)
 {
     const QString program = arguments.isEmpty() ? QStringLiteral("ravodor")
                                                 : QFileInfo(arguments.first()).fileName();
@@ -40,7 +48,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.setApplicationDescription(
-        QStringLiteral("Changes the system date for a while and puts the real date back."));
+        QStringLiteral("Changes the system date for a while and puts the real date back.\n") + dateForms(locale));
 
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));

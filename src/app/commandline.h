@@ -3,6 +3,7 @@
 // exists, so that --help, --version, usage errors and --at never need a
 // display and never reach the clock or the settings.
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -39,4 +40,5 @@ enum ExitCode : int {
 
 // `arguments` as in argv, the program's name first. Qt's own options
 // (-platform, -style, ...) are accepted and left to the application.
-CommandLine parseCommandLine(const QStringList& arguments);
+// `locale` gives the short date form that --help shows besides YYYY-MM-DD.
+CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale = QLocale::system());

@@ -24,6 +24,7 @@
 #include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
+#include "version.h"
 
 int main(int argc, char* argv[])
 {
@@ -57,7 +58,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
     QApplication::setWindowIcon(programIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("ravodor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(RAVODOR_APP_ID));
 
     // One program at a time: a second start brings the first forward and
     // touches neither the clock nor the settings.

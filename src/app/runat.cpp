@@ -13,6 +13,7 @@
 #include "commandline.h"
 #include "datekeeper.h"
 #include "keepermessages.h"
+#include "refusalmessage.h"
 #include "datetext.h"
 #include "guard.h"
 #include "settingskey.h"
@@ -31,9 +32,7 @@ int refuse(const AppError& error)
     const QString reason = QString::fromStdString(error.description);
     switch (error.number) {
     case kErrPermissionDenied:
-        say(error.cause == kRefusalAuthDenied
-                ? QStringLiteral("The system's authorisation to set the clock was denied.")
-                : QStringLiteral("You do not have the proper privilege level to alter the System Time."));
+        say(refusalMessage(error, RefusalPlace::CommandLine));
         return kExitNoPerm;
     case kErrSyncNotPaused:
         say(notChangedMessage(error));
@@ -74,7 +73,7 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     const DateText dates(QLocale::system());
     const QDate wanted = dates.parse(dateText);
     if (!wanted.isValid() || !DateText::inRange(wanted)) {
-        say(QStringLiteral("'%1' is not a date.").arg(dateText));
+        say(QStringLiteral("'%1' is not a date; write it as YYYY-MM-DD.").arg(dateText));
         return kExitNotADate;
     }
 

@@ -125,6 +125,7 @@ private:
     bool closing_ = false;
     bool quiet_ = false;
     bool restoreFailed_ = false;
+    bool syncFailureSaid_ = false;  // since sync was last seen on
     AlteredTray* tray_ = nullptr;
     QSocketNotifier* guardWatch_ = nullptr;
 

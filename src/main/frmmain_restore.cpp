@@ -62,7 +62,11 @@ void frmMain::cmdReset_Click()
 AppError frmMain::restoreRealDate()
 {
     realDate();
-    return services_.keeper->restore().clock;
+    const AppError error = services_.keeper->restore().clock;
+    // Sync is on again: a later failure to resume it is news again.
+    if (!services_.keeper->syncPaused())
+        syncFailureSaid_ = false;
+    return error;
 }
 
 void frmMain::reportFailedRestore(const AppError& error)
@@ -81,6 +85,10 @@ void frmMain::reportFailedRestore(const AppError& error)
 
 void frmMain::reportSyncNotResumed(const AppError& error)
 {
+    // Once is enough: the way out it names stays the same until sync is on.
+    if (syncFailureSaid_)
+        return;
+    syncFailureSaid_ = true;
     const QString text = syncNotResumedMessage(error);
     if (quiet_) {
         std::fprintf(stderr, "ravodor: %s\n", qPrintable(text));
@@ -130,12 +138,15 @@ void frmMain::Form_QueryUnload()
 void frmMain::isDateRestored()
 {
     realDate();
-    if (todayText() != Text1->text() || services_.keeper->altered() || services_.keeper->syncPaused()) {
+    // Sync left paused by a resume that failed is tried again, without news
+    // of a date that was real all along.
+    const bool dateAway = todayText() != Text1->text() || services_.keeper->altered();
+    if (dateAway || services_.keeper->syncPaused()) {
         if (AppError error = restoreRealDate()) {
             restoreFailed_ = true;
             reportFailedRestore(error);
         }
-        else if (strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
+        else if (dateAway && strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
             showMessage(QStringLiteral("Date restored to:  ") + todayText());
     }
     close();

@@ -1,17 +1,35 @@
 #include "refusalmessage.h"
 
-QString refusalMessage(const AppError& error, HostSystem system)
+namespace {
+
+QString firstLine(const AppError& error, RefusalPlace place)
 {
-    QString advice;
+    if (place == RefusalPlace::CommandLine && error.cause == kRefusalAuthDenied)
+        return QStringLiteral("The system's authorisation to set the clock was denied.");
+    return QStringLiteral("You do not have the proper privilege level to alter the System Time.");
+}
+
+QString advice(const AppError& error, HostSystem system, const QString& readme)
+{
     if (system == HostSystem::Windows)
-        advice = QStringLiteral("Start Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "
-                                "then set the date again.");
-    else if (error.cause == kRefusalAuthDenied)
-        advice = QStringLiteral("Changing the date needs an administrator's password. "
-                                "Press Set again and enter it when the system asks for it.");
-    else
-        advice = QStringLiteral("Ravodor has not been given the right to set the clock, and the system's time "
-                                "service is not there to ask. The README's section \"Giving the program the right "
-                                "to set the clock\" tells how to give it.");
-    return QStringLiteral("You do not have the proper privilege level to alter the System Time.\r\n\r\n") + advice;
+        return QStringLiteral("Start Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "
+                              "then set the date again.");
+    // Asking again is no way out for whoever has no password to give.
+    QString text = error.cause == kRefusalAuthDenied
+                       ? QStringLiteral("Changing the date needs an administrator's password. Without one, ask an "
+                                        "administrator to give Ravodor the right to set the clock.")
+                       : QStringLiteral("Ravodor has not been given the right to set the clock, and the system's "
+                                        "time service is not there to ask. An administrator can give it that right.");
+    text += QStringLiteral(" See \"man ravodor\", section \"THE RIGHT TO SET THE CLOCK\"");
+    if (!readme.isEmpty())
+        text += QStringLiteral(", or the section \"Giving the program the right to set the clock\" of %1").arg(readme);
+    return text + QLatin1Char('.');
+}
+
+}  // namespace
+
+QString refusalMessage(const AppError& error, RefusalPlace place, HostSystem system, const QString& readme)
+{
+    const QString paragraph = place == RefusalPlace::Window ? QStringLiteral("\r\n\r\n") : QStringLiteral("\n\n");
+    return firstLine(error, place) + paragraph + advice(error, system, readme);
 }

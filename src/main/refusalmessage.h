@@ -1,10 +1,11 @@
 #pragma once
 // The words for a refused set of the clock (error 70): the old sentence,
-// then what the user can do about it on this system.
+// then one paragraph on what the user can do about it on this system.
 
 #include <QString>
 
 #include "apperror.h"
+#include "sourcetree.h"
 
 enum class HostSystem { Unix, Windows };
 
@@ -14,4 +15,9 @@ inline constexpr HostSystem kHostSystem = HostSystem::Windows;
 inline constexpr HostSystem kHostSystem = HostSystem::Unix;
 #endif
 
-QString refusalMessage(const AppError& error, HostSystem system = kHostSystem);
+// The window's message box, or standard error for --at.
+enum class RefusalPlace { Window, CommandLine };
+
+// `readme` is named as well when not empty: a copy run from its sources.
+QString refusalMessage(const AppError& error, RefusalPlace place = RefusalPlace::Window,
+                       HostSystem system = kHostSystem, const QString& readme = sourceTreeReadme());

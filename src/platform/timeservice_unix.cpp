@@ -17,6 +17,8 @@
 
 #include <systemd/sd-bus.h>
 
+#include "buserrorwords.h"
+
 namespace {
 
 constexpr char kService[] = "org.freedesktop.timedate1";
@@ -60,12 +62,12 @@ struct BusError {
     ~BusError() { sd_bus_error_free(&error); }
 
     bool is(const char* name) const { return sd_bus_error_has_name(&error, name) > 0; }
-    // The failed call's error, or one named after errno when the bus gave none.
+    // The failed call's error in words, or errno's when the bus gave none.
     std::string text(int r)
     {
         if (!sd_bus_error_is_set(&error))
             sd_bus_error_set_errno(&error, r);
-        return std::string(error.name ? error.name : "") + ": " + (error.message ? error.message : "");
+        return busErrorInWords(error.name, error.message);
     }
 };
 

@@ -130,7 +130,7 @@ TEST_P(TimeServiceErrorTest, MapsTheAnswer)
         EXPECT_EQ(error.cause, c.cause);
     }
     if (c.number == kErrTimeService) {
-        EXPECT_EQ(error.description, "org.example.Broken: it broke");
+        EXPECT_EQ(error.description, "it broke");
     }
 }
 
