@@ -55,6 +55,9 @@ public:
     // not block passes false.
     Restored restore(bool interactive = true);
 
+    // The guard's process, started now if it does not run yet; 0 when there
+    // is none (in-process changes) or it cannot start.
+    std::int64_t startGuard() { return changer_->startGuard() ? changer_->guardPid() : 0; }
     // Readable once the guard has ended (-1: nothing to watch).
     int guardEndFd() const { return changer_->guardEndFd(); }
     // The guard ended: a new one takes over while anything is altered.

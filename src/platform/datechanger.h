@@ -35,6 +35,9 @@ public:
     // The process that undoes these changes should the program end without
     // doing so; 0 when the program itself is the only one (in-process).
     virtual std::int64_t guardPid() const { return 0; }
+    // Starts the guard now rather than with the first request (an
+    // authorisation agent must know its process first); true when it runs.
+    virtual bool startGuard() { return true; }
     // Readable once the guard has ended (-1: none to watch).
     virtual int guardEndFd() const { return -1; }
     // The guard ended: false where there is one and it is not running.

@@ -63,6 +63,7 @@ public:
     }
 
     std::int64_t guardPid() const override { return pid_; }
+    bool startGuard() override { return guardRunning() || (pid_ <= 0 && start()); }
     int guardEndFd() const override { return pidfd_; }
     bool guardRunning() override
     {

@@ -20,6 +20,7 @@ public:
     AppError undo(bool interactive) override;
     AppError adopt(const CivilDate& realDate, bool syncPaused) override;
     std::int64_t guardPid() const override { return inner_->guardPid(); }
+    bool startGuard() override { return inner_->startGuard(); }
     int guardEndFd() const override { return inner_->guardEndFd(); }
     bool guardRunning() override { return inner_->guardRunning(); }
     bool restartGuard() override { return inner_->restartGuard(); }
