@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "alteredtray.h"
 #include "testenv.h"
 
 namespace {
@@ -82,6 +83,28 @@ TEST_F(AlteredTrayTest, EveryRoadToAnAlteredDateShowsTheIconAndEveryWayBackHides
         }
         window.reset();
     }
+}
+
+TEST_F(AlteredTrayTest, ATrayThatComesOrComesBackWhileTheDateIsAlteredGetsTheIcon)
+{
+    bool tray = false;
+    services.trayAvailable = [&tray] { return tray; };
+    show();
+    set("12/12/2001");
+    EXPECT_FALSE(shown());
+    const auto waitForTray = [this] { return QTest::qWaitFor([this] { return shown(); }, 3 * AlteredTray::kWatchMs); };
+    tray = true;
+    EXPECT_TRUE(waitForTray()) << "a tray that comes late";
+    // A tray that restarts forgets its icons: shown again once it is back.
+    tray = false;
+    QTest::qWait(AlteredTray::kWatchMs + 500);
+    icon()->hide();  // as the restarted tray sees it
+    tray = true;
+    EXPECT_TRUE(waitForTray()) << "a tray that comes back";
+    set("10/01/2004");
+    EXPECT_FALSE(shown());
+    QTest::qWait(AlteredTray::kWatchMs + 500);
+    EXPECT_FALSE(shown()) << "no icon once the real date is back";
 }
 
 }  // namespace

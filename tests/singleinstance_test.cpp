@@ -1,41 +1,122 @@
-// One program at a time: the second start fails and brings the first forward,
-// also where a crashed program left its lock and socket behind.
+// One program at a time: the second start reaches the first on the session
+// bus, to bring it forward or hand it a date; without a bus the lock alone
+// keeps it out; a lock left by a crash is taken over; refusals name the holder.
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include "privatebus.h"
 #include "singleinstance.h"
 
 namespace {
 
-TEST(SingleInstance, ASecondStartFailsAndBringsTheFirstForwardAStaleLockIsTakenOver)
+// The leader's bus connection is the process's own and made once: one bus for all.
+PrivateBus& sessionBus()
 {
-    for (const bool crashed : {false, true}) {
-        SCOPED_TRACE(crashed ? "after a crash" : "first start");
-        QTemporaryDir runtime;
-        if (crashed) {
-            // The lock's owner: a process id no system hands out; its socket: one no one listens on.
-            QFile stale(runtime.filePath(QStringLiteral("ravodor.lock")));
-            ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-            stale.write("2147483646\nravodor\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-            stale.close();
-            QFile socket(runtime.filePath(QStringLiteral("ravodor.socket")));
-            ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
-        }
+    static PrivateBus bus([] {
+        PrivateBus::Options options;
+        options.session = true;
+        return options;
+    }());
+    return bus;
+}
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!sessionBus().ok())
+            GTEST_SKIP() << sessionBus().error();
+    }
+    QTemporaryDir runtime;
+};
+
+TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstForwardOrHandsItsDateAndHearsTheAnswer)
+{
+    const struct {
+        const char* what;
+        std::optional<QString> date;
+        bool done;  // what the window answers
+        const char* message;
+    } cases[] = {
+        {"no date", std::nullopt, true, ""},
+        {"a date set", QStringLiteral("05/05/2030"), true, "Date is now:  05/05/2030"},
+        {"a date refused", QStringLiteral("tomorrow"), false, "That date is not in an acceptable format!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         SingleInstance first(QStringLiteral("ravodor"), runtime.path());
-        QSignalSpy forward(&first, &SingleInstance::activationRequested);
         ASSERT_TRUE(first.tryLead());
+        first.listen();
+        QSignalSpy forward(&first, &SingleInstance::activationRequested);
+        QStringList handed;
+        first.onDateHanded = [&](const QString& date, const SingleInstance::Reply& answer) {
+            handed << date;
+            answer(c.done, QString::fromUtf8(c.message));
+        };
 
         SingleInstance second(QStringLiteral("ravodor"), runtime.path());
-        QSignalSpy secondForward(&second, &SingleInstance::activationRequested);
         EXPECT_FALSE(second.tryLead());
-        EXPECT_TRUE(forward.wait(2000)) << "the leader listens, where the old socket was too";
+        const SingleInstance::Answer answer = second.askLeader(c.date);
+        EXPECT_TRUE(answer.reached) << answer.message.toStdString();
+        EXPECT_EQ(answer.done, c.done);
+        EXPECT_EQ(answer.message.toStdString(), c.message);
+        EXPECT_EQ(handed, c.date ? QStringList{*c.date} : QStringList());
         EXPECT_EQ(forward.count(), 1);
-        EXPECT_EQ(secondForward.count(), 0);
+    }
+}
+
+TEST_F(SingleInstanceTest, WithoutAListeningWindowTheLockAloneKeepsASecondStartOutAndSaysSo)
+{
+    SingleInstance first(QStringLiteral("ravodor"), runtime.path());
+    ASSERT_TRUE(first.tryLead());  // not listening, as without a session bus
+    SingleInstance second(QStringLiteral("ravodor"), runtime.path());
+    EXPECT_FALSE(second.tryLead());
+    const SingleInstance::Answer answer = second.askLeader(std::nullopt);
+    EXPECT_FALSE(answer.reached);
+    EXPECT_TRUE(answer.message.contains(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid())))
+        << answer.message.toStdString();
+}
+
+TEST_F(SingleInstanceTest, AStaleLockIsTakenOver)
+{
+    // The lock's owner: a process id no system hands out.
+    QFile stale(runtime.filePath(QStringLiteral("ravodor.lock")));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("2147483646\nravodor\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.close();
+    SingleInstance first(QStringLiteral("ravodor"), runtime.path());
+    EXPECT_TRUE(first.tryLead());
+}
+
+TEST_F(SingleInstanceTest, ARefusalNamesTheHolderAndItsProcess)
+{
+    const struct {
+        ProgramLock::Holder holder, refused;
+        const char* names;
+        const char* never;
+    } cases[] = {
+        {ProgramLock::Window, ProgramLock::RunAt, "The Ravodor window (process ", "--at"},
+        {ProgramLock::RunAt, ProgramLock::RunAt, "Another 'ravodor --at' (process ", "window"},
+        {ProgramLock::RunAt, ProgramLock::Window, "'ravodor --at' (process ", "window"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names);
+        QTemporaryDir folder;
+        const ProgramLock holder(folder.path(), QStringLiteral("ravodor"), c.holder);
+        ASSERT_TRUE(holder.held());
+        const ProgramLock refused(folder.path(), QStringLiteral("ravodor"), c.refused);
+        EXPECT_FALSE(refused.held());
+        EXPECT_EQ(refused.holder(), c.holder);
+        const QString text = refused.refusal();
+        EXPECT_TRUE(text.startsWith(QString::fromUtf8(c.names) + QString::number(QCoreApplication::applicationPid())))
+            << text.toStdString();
+        EXPECT_FALSE(text.contains(QLatin1String(c.never))) << text.toStdString();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "firstframe.h"
 #include "testenv.h"
 
 namespace {
@@ -174,6 +175,21 @@ TEST_F(StartupTest, EnterInTheDateBoxPressesSet)
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_EQ(clock.sets.size(), 1u);
     EXPECT_EQ(clock.sets[0], QDate(2001, 12, 12));
+}
+
+TEST_F(StartupTest, WhatWaitsForTheFirstFrameRunsOnceAfterItNotBefore)
+{
+    frmMain& shown = load();
+    int runs = 0;
+    afterFirstFrame(&shown, [&] { ++runs; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 0) << "not while the window is unseen";
+    shown.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return runs > 0; }));
+    shown.repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
 }
 
 }  // namespace

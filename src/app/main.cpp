@@ -13,6 +13,7 @@
 #include "appicon.h"
 #include "commandline.h"
 #include "datekeeper.h"
+#include "firstframe.h"
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
@@ -21,6 +22,7 @@
 #include "runat.h"
 #include "responsivechanger.h"
 #include "runonly.h"
+#include "secondstart.h"
 #include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
@@ -56,17 +58,14 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
-    QApplication::setWindowIcon(programIcon());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(RAVODOR_APP_ID));
 
-    // One program at a time: a second start brings the first forward and
-    // touches neither the clock nor the settings.
+    // One program at a time: a second start hands its date to the first, or
+    // brings it forward, and touches neither the clock nor the settings.
     SingleInstance single(QString::fromStdString(exeBaseName));
-    if (!single.tryLead()) {
-        std::fputs("ravodor: already running; its window was asked to come forward.\n", stderr);
-        return 0;
-    }
+    if (!single.tryLead())
+        return secondStart(single, commandLine);
 
     std::unique_ptr<SystemClock> clock = makeSystemClock();
     QtMessageBoxes dialogs;
@@ -97,6 +96,14 @@ int main(int argc, char* argv[])
         window.show();
         window.raise();
         window.activateWindow();
+    });
+    single.onDateHanded = [&window](const QString& date, const SingleInstance::Reply& answer) {
+        window.setHandedDate(date, answer);
+    };
+    // Needed only later: the icon for the window list, and the door for a second start.
+    afterFirstFrame(&window, [&single] {
+        QApplication::setWindowIcon(programIcon());
+        single.listen();
     });
     LastChance lastChance([&window] { window.restoreAtExit(); });
 

@@ -90,7 +90,7 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     }
     const std::unique_ptr<AlterLock> lock = takeAlterLock(exeBaseName);
     if (!lock->held()) {
-        say(QStringLiteral("Another 'ravodor --at' has the date altered; try again when it has ended."));
+        say(lock->refusal());
         return kExitTempFail;
     }
 

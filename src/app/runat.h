@@ -16,8 +16,10 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
 class AlterLock {
 public:
     virtual ~AlterLock() = default;
-    // False when another run has the date altered.
+    // False when another run or the window has the date altered.
     virtual bool held() const = 0;
+    // When not held: why, naming the holder.
+    virtual QString refusal() const = 0;
 };
 
 // The seams of --at to the rest of the program (runatseams.cpp).

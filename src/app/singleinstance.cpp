@@ -1,10 +1,15 @@
 #include "singleinstance.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusError>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
+#include <QUuid>
+
+#include <climits>
 
 // The lock is the program's alone: the guard never holds it, so a start
 // right after a crash may run while the guard is still putting the date
@@ -13,72 +18,130 @@
 
 namespace {
 
-QString socketName(const QString& folder, const QString& name)
+const QString kPath = QStringLiteral("/org/example/ravodor/Window");
+const QString kInterface = QStringLiteral("org.example.ravodor.Window");
+
+// One name per executable name, as the lock: a renamed copy is another program.
+QString serviceName(const QString& name)
 {
-#ifdef Q_OS_WIN
-    // Named pipes live in one flat space: the user's name keeps users apart.
-    Q_UNUSED(folder);
-    return name + QLatin1Char('-') + qEnvironmentVariable("USERNAME");
-#else
-    return QDir(folder).filePath(name + QStringLiteral(".socket"));
-#endif
+    QString element;
+    for (const QChar c : name)
+        element += c.isLetterOrNumber() && c.unicode() < 128 ? c : QLatin1Char('_');
+    if (element.isEmpty() || element[0].isDigit())
+        element.prepend(QLatin1Char('_'));
+    return QStringLiteral("org.example.ravodor.") + element;
 }
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& name, const QString& runtimeFolder, QObject* parent)
-    : QObject(parent),
-      folder_(runtimeFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                      : runtimeFolder),
-      name_(name)
-{
-    connect(&server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            emit activationRequested();
+// The leader's side on the bus.
+class SingleInstanceListener : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.example.ravodor.Window")
+public:
+    explicit SingleInstanceListener(SingleInstance* owner) : QObject(owner), owner_(owner) {}
+
+public slots:
+    Q_SCRIPTABLE void Activate() { emit owner_->activationRequested(); }
+    // Answers whether the date is in effect and the window's message, once
+    // the window has acted.
+    Q_SCRIPTABLE bool SetDate(const QString& date, QString& text)
+    {
+        emit owner_->activationRequested();
+        if (!owner_->onDateHanded) {
+            text = QStringLiteral("This window takes no date.");
+            return false;
         }
-    });
+        setDelayedReply(true);
+        const QDBusMessage call = message();
+        QDBusConnection bus = connection();
+        // Acted on from the event loop, not inside the bus's delivery.
+        QMetaObject::invokeMethod(
+            this,
+            [this, date, call, bus]() mutable {
+                owner_->onDateHanded(date, [call, bus](bool done, const QString& text) mutable {
+                    bus.send(call.createReply({done, text}));
+                });
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    SingleInstance* owner_;
+};
+
+SingleInstance::SingleInstance(const QString& name, const QString& runtimeFolder, QObject* parent)
+    : QObject(parent), name_(name), folder_(runtimeFolder), service_(serviceName(name))
+{
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    if (listener_) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterObject(kPath);
+        bus.unregisterService(service_);
+    }
+}
 
 bool SingleInstance::tryLead()
 {
-    QDir().mkpath(folder_);
-    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(name_ + QStringLiteral(".lock")));
-    // Only a dead owner makes a lock stale: never its age, which a changed
-    // system date makes meaningless.
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
-        if (lock_->error() == QLockFile::LockFailedError) {
-            askLeaderForward();
-            return false;
-        }
-        // No lock can be made here at all: better two programs than none.
-    }
-    const QString socket = socketName(folder_, name_);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    // A socket left by a crashed leader would refuse the listen.
-    if (!server_.listen(socket)) {
-        QLocalServer::removeServer(socket);
-        server_.listen(socket);
-    }
-    return true;
+    lock_ = std::make_unique<ProgramLock>(folder_, name_, ProgramLock::Window);
+    // No lock can be made here at all: better two programs than none.
+    return !lock_->heldElsewhere();
 }
 
-void SingleInstance::askLeaderForward()
+void SingleInstance::listen()
 {
-    // The leader may hold the lock a moment before it listens.
-    const QDeadlineTimer deadline(2000);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (listener_ || !bus.isConnected())
+        return;
+    listener_ = new SingleInstanceListener(this);
+    bus.registerObject(kPath, listener_, QDBusConnection::ExportScriptableSlots);
+    bus.registerService(service_);
+}
+
+SingleInstance::Answer SingleInstance::askLeader(const std::optional<QString>& date)
+{
+    Answer answer;
+    const qint64 pid = lock_ ? lock_->holderPid() : 0;
+    const QString unreached =
+        QStringLiteral("Ravodor is already running (process %1), but its window could not be reached").arg(pid);
+    // A connection of its own: never a call to itself through a shared one.
+    const QString connectionName = QStringLiteral("ravodor-ask-") + QUuid::createUuid().toString(QUuid::Id128);
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+    const auto finish = [&] {
+        QDBusConnection::disconnectFromBus(connectionName);
+        return answer;
+    };
+    if (!bus.isConnected()) {
+        answer.message = unreached + QStringLiteral(": there is no session bus.");
+        return finish();
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, kPath, kInterface,
+                                                       date ? QStringLiteral("SetDate") : QStringLiteral("Activate"));
+    if (date)
+        call << *date;
+    // The leader answers once its first frame is out; a set may wait for a
+    // password prompt as long as the user takes, and the bus tells if the
+    // leader ends meanwhile.
+    const QDeadlineTimer deadline(5000);
+    QDBusMessage reply;
     do {
-        QLocalSocket socket;
-        socket.connectToServer(socketName(folder_, name_));
-        if (socket.waitForConnected(500)) {
-            socket.write("activate\n");
-            socket.waitForBytesWritten(500);
-            socket.disconnectFromServer();
-            return;
-        }
+        reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
+        if (reply.type() != QDBusMessage::ErrorMessage || reply.errorName() != QDBusError::errorString(QDBusError::ServiceUnknown))
+            break;
         QThread::msleep(50);
     } while (!deadline.hasExpired());
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        answer.message = unreached + QStringLiteral(".");
+        return finish();
+    }
+    answer.reached = true;
+    answer.done = !date || reply.arguments().value(0).toBool();
+    answer.message = reply.arguments().value(1).toString();
+    return finish();
 }
+
+#include "singleinstance.moc"

@@ -3,6 +3,9 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeySequence>
 #include <QMenu>
 
 namespace {
@@ -45,10 +48,11 @@ public:
     }
 };
 
-// A menu item whose caption carries padding: the same item, named without it.
-class TrimmedMenuItem : public QAccessibleInterface, public QAccessibleActionInterface {
+// Every plain menu item alike: named without the caption's padding, and
+// focusable as the keyboard reaches it (Qt's own item says so only for some).
+class MenuItem : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    explicit TrimmedMenuItem(QAction* action) : action_(action) {}
+    explicit MenuItem(QAction* action) : action_(action) {}
 
     bool isValid() const override { return action_ && menu(); }
     QObject* object() const override { return action_; }
@@ -61,7 +65,14 @@ public:
 
     QString text(QAccessible::Text kind) const override
     {
-        return kind == QAccessible::Name ? spokenName(action_->text()) : QString();
+        switch (kind) {
+        case QAccessible::Name:
+            return spokenName(action_->text());
+        case QAccessible::Accelerator:
+            return action_->shortcut().toString(QKeySequence::NativeText);
+        default:
+            return {};
+        }
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override
@@ -81,6 +92,8 @@ public:
         state.invisible = !owner || owner->isHidden();
         state.focused = owner && owner->activeAction() == action_;
         state.disabled = !action_->isEnabled();
+        state.checkable = action_->isCheckable();
+        state.checked = action_->isChecked();
         return state;
     }
     void* interface_cast(QAccessible::InterfaceType type) override
@@ -125,9 +138,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object)
 {
     if (className == QLatin1String("QAction")) {
         auto* action = static_cast<QAction*>(object);
-        const QString caption = action->text();
-        if (!action->menu() && !action->isSeparator() && caption != caption.simplified())
-            return new TrimmedMenuItem(action);
+        if (!action->menu() && !action->isSeparator())
+            return new MenuItem(action);
         return nullptr;
     }
     // Asked for the plain classes only, where Qt would build a plain widget's
@@ -137,6 +149,23 @@ QAccessibleInterface* factory(const QString& className, QObject* object)
         return new ListedChildren(static_cast<QWidget*>(object), dialog ? QAccessible::Dialog : QAccessible::Client);
     return nullptr;
 }
+
+// A tooltip is padded with blanks to look right on screen; the description
+// that Qt takes from it is not.
+class DescriptionFromToolTip : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTipChange && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            widget->setAccessibleDescription(widget->toolTip().simplified());
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -162,6 +191,7 @@ void installAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(factory);
+        QCoreApplication::instance()->installEventFilter(new DescriptionFromToolTip(QCoreApplication::instance()));
         return true;
     }();
     (void)installed;

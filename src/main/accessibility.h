@@ -1,7 +1,8 @@
 #pragma once
 // What a screen reader is told about the windows beyond Qt's defaults:
-// menu items without the blanks that pad their captions, and nothing of the
-// controls that are never shown or only decorate.
+// menu items and descriptions without the blanks that pad their captions and
+// tooltips, every menu item alike, and nothing of the controls that are never
+// shown or only decorate.
 
 class QString;
 class QWidget;
@@ -12,6 +13,7 @@ QString spokenName(const QString& caption);
 // Takes a widget out of the accessibility tree: its parent no longer lists it.
 void keepFromAccessibility(QWidget* widget);
 
-// Lets menu items with padded captions be named by spokenName(). Once per
-// program; the main window calls it when it builds its menus.
+// Lets menu items be named by spokenName() and descriptions follow the
+// tooltips without their padding. Once per program, before the first tooltip
+// is set; the main window calls it first thing.
 void installAccessibility();

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include "appicon.h"
@@ -14,40 +15,68 @@ AlteredTray::AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButto
 {
     if (!available_)
         available_ = &QSystemTrayIcon::isSystemTrayAvailable;
+    watch_ = new QTimer(this);
+    watch_->setInterval(kWatchMs);
+    connect(watch_, &QTimer::timeout, this, &AlteredTray::watch);
 }
 
 AlteredTray::~AlteredTray() = default;
 
 void AlteredTray::showAltered(const QString& inEffect, const QString& real)
 {
-    if (!icon_) {
-        if (!available_())
-            return;
-        // A menu that is no child of the window: it opens while the window is
-        // minimised or behind a modal one.
-        menu_ = std::make_unique<QMenu>();
-        menu_->setObjectName(QStringLiteral("menuTray"));
-        resetItem_ = menu_->addAction(QStringLiteral("Reset to actual date"), reset_, &QAbstractButton::click);
-        menu_->addAction(QStringLiteral("Show"), this, &AlteredTray::showWindow);
-        exitItem_ = menu_->addAction(QStringLiteral("Exit"), exit_, &QAbstractButton::click);
-        connect(menu_.get(), &QMenu::aboutToShow, this, &AlteredTray::menuOpening);
-
-        icon_ = new QSystemTrayIcon(programIcon(), this);
-        icon_->setObjectName(QStringLiteral("trayAltered"));
-        icon_->setContextMenu(menu_.get());
-        connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                showWindow();
-        });
+    altered_ = true;
+    toolTip_ = QStringLiteral("Ravodor\nDate in effect: %1\nReal date: %2").arg(inEffect, real);
+    if (icon_)
+        icon_->setToolTip(toolTip_);
+    if (!icon_ || !icon_->isVisible()) {
+        trayThere_ = false;
+        watch();
     }
-    icon_->setToolTip(QStringLiteral("Ravodor\nDate in effect: %1\nReal date: %2").arg(inEffect, real));
-    icon_->show();
+    // Qt has no signal for a tray that comes, or comes back after a restart.
+    watch_->start();
 }
 
 void AlteredTray::hide()
 {
+    altered_ = false;
+    if (watch_)
+        watch_->stop();
     if (icon_)
         icon_->hide();
+}
+
+void AlteredTray::watch()
+{
+    const bool there = available_();
+    if (there && !trayThere_ && altered_) {
+        if (!icon_)
+            create();
+        // Shown again, so that a tray that came back registers it anew.
+        icon_->hide();
+        icon_->setToolTip(toolTip_);
+        icon_->show();
+    }
+    trayThere_ = there;
+}
+
+void AlteredTray::create()
+{
+    // A menu that is no child of the window: it opens while the window is
+    // minimised or behind a modal one.
+    menu_ = std::make_unique<QMenu>();
+    menu_->setObjectName(QStringLiteral("menuTray"));
+    resetItem_ = menu_->addAction(QStringLiteral("Reset to actual date"), reset_, &QAbstractButton::click);
+    menu_->addAction(QStringLiteral("Show"), this, &AlteredTray::showWindow);
+    exitItem_ = menu_->addAction(QStringLiteral("Exit"), exit_, &QAbstractButton::click);
+    connect(menu_.get(), &QMenu::aboutToShow, this, &AlteredTray::menuOpening);
+
+    icon_ = new QSystemTrayIcon(programIcon(), this);
+    icon_->setObjectName(QStringLiteral("trayAltered"));
+    icon_->setContextMenu(menu_.get());
+    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            showWindow();
+    });
 }
 
 void AlteredTray::menuOpening()

@@ -11,6 +11,7 @@ class QAbstractButton;
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 class AlteredTray : public QObject {
@@ -21,14 +22,24 @@ public:
     AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButton* exit, std::function<bool()> available);
     ~AlteredTray() override;
 
-    // Shows the icon naming both dates; where there is no tray, nothing.
+    // Shows the icon naming both dates; where there is no tray yet, it
+    // appears once one does.
     void showAltered(const QString& inEffect, const QString& real);
     void hide();
+
+    // How often a tray that may come or go is looked for while altered.
+    static constexpr int kWatchMs = 2000;
 
 private:
     void showWindow();
     void menuOpening();
+    void create();
+    void watch();
 
+    QString toolTip_;
+    bool altered_ = false;
+    bool trayThere_ = false;
+    QTimer* watch_ = nullptr;
     QWidget* window_;
     QAbstractButton* reset_;
     QAbstractButton* exit_;

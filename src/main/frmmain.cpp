@@ -308,6 +308,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::showMessage(const QString& text)
 {
+    answerHanded(text);
     services_.dialogs->MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ravodor says:"));
 }
 

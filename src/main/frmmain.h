@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QVector>
 
+#include <functional>
+
 #include "services.h"
 
 class AlteredTray;
@@ -36,6 +38,11 @@ public:
 
     // Setting the date.
     void cmdSet_Click();
+    // A date handed over by a later start: as if typed and Set pressed.
+    // `answer` learns whether that date is in effect and the window's first
+    // message about it, before the message waits for its Ok.
+    using HandedAnswer = std::function<void(bool done, const QString& message)>;
+    void setHandedDate(const QString& date, const HandedAnswer& answer);
 
     // Putting the real date back and closing.
     void cmdReset_Click();
@@ -109,6 +116,7 @@ private:
     void setTabOrder();
 
     void showMessage(const QString& text);
+    void answerHanded(const QString& message);
     void focusDateBox();
     void reportSetFailure(const QString& text, const AppError& error);
     // Sets the clock to the real date from Text1, then from lblHIDDENorgdate.
@@ -128,6 +136,9 @@ private:
     bool syncFailureSaid_ = false;  // since sync was last seen on
     AlteredTray* tray_ = nullptr;
     QSocketNotifier* guardWatch_ = nullptr;
+    bool setting_ = false;  // a set waits for the time service
+    HandedAnswer handedAnswer_;
+    QString handedDate_;
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -33,14 +33,19 @@ void frmMain::cmdSet_Click()
         return;
     }
 
+    setting_ = true;
     const AppError error = services_.keeper->setDate(DateText::toCivil(wanted));
+    setting_ = false;
     if (error && error.number != kErrUnconfirmed) {
         reportSetFailure(text, error);
         return;
     }
     watchGuard();
-    // Not confirmed counts as done: Reset and every closing road put the real date back.
-    showMessage(error ? unconfirmedMessage(dates.format(wanted)) : QStringLiteral("Date is now:  ") + todayText());
+    // The window's state is whole before the message waits for its Ok: a
+    // date handed over meanwhile builds on it. Not confirmed counts as done:
+    // Reset and every closing road put the real date back.
+    const QString message =
+        error ? unconfirmedMessage(dates.format(wanted)) : QStringLiteral("Date is now:  ") + todayText();
     cmdReset->setEnabled(true);
     lblHIDDENtoday->setText(dates.format(wanted));
     if (wanted == dates.parse(Text1->text()))
@@ -53,6 +58,7 @@ void frmMain::cmdSet_Click()
                                ? Get_After_isGelijkAan(1, marker).trimmed()
                                : text;
     RecentList_Store(recent);
+    showMessage(message);
 }
 
 void frmMain::reportSetFailure(const QString& text, const AppError& error)
@@ -68,7 +74,9 @@ void frmMain::reportSetFailure(const QString& text, const AppError& error)
     } else if (error.number == kErrPermissionDenied) {
         showMessage(refusalMessage(error));
     } else {
-        services_.dialogs->MsgBox(errorReport(error, QStringLiteral("frmMain, cmdSet")), MsgStyle::OkOnly,
+        const QString report = errorReport(error, QStringLiteral("frmMain, cmdSet"));
+        answerHanded(report);
+        services_.dialogs->MsgBox(report, MsgStyle::OkOnly,
                                   QStringLiteral("Error"), QString::fromStdString(error.helpFile),
                                   error.helpContext);
     }

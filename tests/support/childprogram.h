@@ -23,7 +23,7 @@ inline bool mayPassClockRight()
 }
 
 struct ChildProgram {
-    // No display and never the system bus; `environment` ("NAME=value") goes on top.
+    // No display and no bus of the machine's; `environment` ("NAME=value") goes on top.
     void start(const QStringList& arguments, const QStringList& environment = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -34,6 +34,7 @@ struct ChildProgram {
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
         for (const QString& entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         process.setProcessEnvironment(env);

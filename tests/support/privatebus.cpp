@@ -18,6 +18,7 @@
 namespace {
 
 constexpr char kAddressVariable[] = "DBUS_SYSTEM_BUS_ADDRESS";
+constexpr char kSessionVariable[] = "DBUS_SESSION_BUS_ADDRESS";
 constexpr char kNoBusAddress[] = "unix:path=/nonexistent/ravodor-no-bus";
 // Debian's python, which sees python3-dbusmock also when another python3
 // comes first in PATH.
@@ -95,6 +96,8 @@ PrivateBus::~PrivateBus()
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
         }
+    if (session_)
+        setenv(kSessionVariable, kNoBusAddress, 1);
     std::error_code ignored;
     if (!dir_.empty())
         std::filesystem::remove_all(dir_, ignored);
@@ -121,8 +124,9 @@ bool PrivateBus::start(const Options& options)
     // It prints its address once it listens.
     if (!waitFor(&daemon_, "daemon", [&] { return readFile(address).find('\n') != std::string::npos; }))
         return false;
-    setenv(kAddressVariable, ("unix:path=" + dir_ + "/bus").c_str(), 1);
-    if (!options.timedated)
+    session_ = options.session;
+    setenv(session_ ? kSessionVariable : kAddressVariable, ("unix:path=" + dir_ + "/bus").c_str(), 1);
+    if (!options.timedated || session_)
         return true;
 
     char parameters[1024];

@@ -40,6 +40,7 @@ public:
         bool timedated = true;     // false: a bus without the time service
         bool polkitAllows = true;  // false: every authorisation is denied
         std::string failFirst;     // a D-Bus error the first call is answered with, "it broke"
+        bool session = false;      // true: a session bus (DBUS_SESSION_BUS_ADDRESS), without timedated
     };
 
     // Why the tools are missing, or ""; tests skip with it.
@@ -62,6 +63,7 @@ private:
     bool waitFor(pid_t* pid, const std::string& name, const std::function<bool()>& ready);
 
     NoBus noBus_;  // first: nowhere until our bus is up, and again after
+    bool session_ = false;
     std::string dir_;
     std::string error_;
     pid_t daemon_ = -1;

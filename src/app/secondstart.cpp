@@ -1,0 +1,39 @@
+#include "secondstart.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "singleinstance.h"
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "ravodor: %s\n", text.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int secondStart(SingleInstance& single, const CommandLine& commandLine)
+{
+    const ProgramLock& lock = single.lock();
+    if (lock.holder() == ProgramLock::RunAt) {
+        say(lock.refusal());
+        return kExitTempFail;
+    }
+    const SingleInstance::Answer answer =
+        single.askLeader(commandLine.hasDate ? std::optional<QString>(commandLine.date) : std::nullopt);
+    if (!answer.reached) {
+        // A holder whose note is not written yet may still be a window.
+        say(lock.holder() == ProgramLock::Window ? answer.message : lock.refusal());
+        return kExitTempFail;
+    }
+    if (!commandLine.hasDate) {
+        say(QStringLiteral("already running; its window was asked to come forward."));
+        return 0;
+    }
+    if (answer.done)
+        return 0;
+    say(answer.message);
+    return 1;
+}
