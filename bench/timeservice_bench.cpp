@@ -1,7 +1,7 @@
 // shiftClock's own work on the time-service path: a SetTime through the
-// stand-in timedated on a private bus, authorised by the polkit stand-in
-// without a prompt. Directly, and through the decorator that keeps the
-// window painting (a worker thread and a nested event loop per call).
+// stand-in timedated on a private bus, authorised without a prompt.
+// Directly, and as the window and --at ask for it: a request to the guard,
+// which makes the call.
 //   bench_timeservice [--calls N]
 
 #include <QApplication>
@@ -15,7 +15,8 @@
 
 #include "benchutil.h"
 #include "privatebus.h"
-#include "responsivetimeservice.h"
+#include "clock.h"
+#include "guard.h"
 #include "timeservice.h"
 
 namespace {
@@ -65,7 +66,21 @@ int main(int argc, char** argv)
     std::unique_ptr<TimeService> direct = makeTimeService();
     time(*direct, 5);  // warm-up: the stand-ins' first calls
     report("shiftClock", time(*direct, calls));
-    ResponsiveTimeService responsive(makeTimeService());
-    report("shiftClock, responsive", time(responsive, calls));
+    // The way the window and --at go: a request to the guard, which asks the service.
+    const auto clock = makeSystemClock();
+    const auto guard = makeGuardedChanger(*clock, "ravodor-bench");
+    std::vector<double> ms;
+    for (int i = 0; i < calls; ++i) {
+        // The stand-in moves no clock: each date is a whole shift from the real one.
+        const CivilDate date{i % 2 ? 2031 : 2032, 1, 1};
+        const auto begin = std::chrono::steady_clock::now();
+        const AppError error = guard->setDate(date, true);
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
+        if (error) {
+            std::fprintf(stderr, "through the guard failed: %d %s\n", error.number, error.description.c_str());
+            return 1;
+        }
+    }
+    report("date, through the guard", ms);
     return 0;
 }

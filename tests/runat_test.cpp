@@ -116,3 +116,30 @@ TEST_F(RunAtTest, WhileTheDateIsAlteredASecondRunIsRefusedAndSigtermReachesTheCo
 }
 
 }  // namespace
+
+namespace {
+
+// The guard the restore record names; 0 while there is none.
+qint64 recordedGuard()
+{
+    const std::string record = getSetting("", "RestoreRecord").value_or("");
+    const std::string::size_type at = record.find("\nguard_pid=");
+    return at == std::string::npos ? 0 : std::atoll(record.c_str() + at + 11);
+}
+
+TEST_F(RunAtTest, AGuardThatEndsIsReplacedAndTheNewOnePutsTheDateBackAfterKill9)
+{
+    ChildProgram ravodor;
+    ravodor.start({"--at", "2030-01-01", "--", "sleep", "5"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ravodor.clock("set_count") == 1 && recordedGuard() > 0; }, 10000));
+    const qint64 first = recordedGuard();
+    ::kill(static_cast<pid_t>(first), SIGKILL);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordedGuard() > 0 && recordedGuard() != first; }, 5000));
+
+    ::kill(static_cast<pid_t>(ravodor.process.processId()), SIGKILL);
+    ASSERT_TRUE(ravodor.process.waitForFinished(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ravodor.clock("set_count") == 2; }, 5000));
+    expectClock(ravodor, 2);
+}
+
+}  // namespace

@@ -109,7 +109,13 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     else if (error)
         say(unconfirmedMessage(dates.format(wanted)));
 
-    int status = child.run(path, argv);
+    // A guard that ends while the command runs is replaced at once.
+    const auto guardEnded = [&keeper] {
+        if (const AppError error = keeper.guardEnded())
+            say(guardLostMessage(error));
+        return keeper.guardEndFd();
+    };
+    int status = child.run(path, argv, {keeper.guardEndFd(), guardEnded});
     if (status < 0) {
         // After EINTR the held signal ends this process once the date is back.
         const int error = errno;

@@ -5,8 +5,16 @@
 // do not end it: they go on to the command, and the program stays to put
 // things right after the command has ended.
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// Something to look after while a command runs: when `fd` becomes readable,
+// `ready` is called and returns the next one (-1: no more).
+struct ChildWatch {
+    int fd = -1;
+    std::function<int()> ready;
+};
 
 class ChildCommand {
 public:
@@ -34,5 +42,5 @@ public:
     // status, or 128 + the number of the signal that ended it; -1 with errno
     // when it could not be started (EINTR: a signal came first). The command
     // gets the signal handling the program was started with.
-    int run(const std::string& path, const std::vector<std::string>& argv);
+    int run(const std::string& path, const std::vector<std::string>& argv, ChildWatch watch = {});
 };

@@ -4,8 +4,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,7 +134,7 @@ int ChildCommand::find(const std::string& name, std::string* path)
     }
 }
 
-int ChildCommand::run(const std::string& path, const std::vector<std::string>& argv)
+int ChildCommand::run(const std::string& path, const std::vector<std::string>& argv, ChildWatch watch)
 {
     std::vector<char*> args;
     for (const std::string& arg : argv)
@@ -170,6 +172,19 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
     g_child = pid;
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
+    // Readable once the command has ended, so `watch` is looked after meanwhile.
+    const int ended = watch.fd >= 0 ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    while (ended >= 0 && watch.fd >= 0) {
+        pollfd fds[2] = {{ended, POLLIN, 0}, {watch.fd, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue;  // EINTR: a relayed signal
+        if (fds[0].revents)
+            break;
+        if (fds[1].revents)
+            watch.fd = watch.ready();
+    }
+    if (ended >= 0)
+        ::close(ended);
     // Waits without reaping, so that its process number cannot go to
     // another process while a signal may still be passed on to it.
     siginfo_t info {};

@@ -23,7 +23,7 @@ int ChildCommand::find(const std::string&, std::string*)
     return 127;
 }
 
-int ChildCommand::run(const std::string&, const std::vector<std::string>&)
+int ChildCommand::run(const std::string&, const std::vector<std::string>&, ChildWatch)
 {
     errno = ENOSYS;
     return -1;
