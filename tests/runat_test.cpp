@@ -26,6 +26,7 @@ protected:
     static void expectClock(const ChildProgram& ravodor, int sets)
     {
         EXPECT_EQ(ravodor.clock("set_count"), sets);  // 2: the date, then the real one back
+        EXPECT_EQ(ravodor.clock("foreign_sets"), 0);  // all by the guard
         EXPECT_LT(std::llabs(ravodor.clock("offset_ns")), 1000000000LL);
     }
 

@@ -68,6 +68,7 @@ TEST(SecondStart, HandsItsDateToTheWindowOrIsRefusedNamingTheHolder)
         ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);
         ASSERT_TRUE(first.process.waitForFinished(20000));
         EXPECT_LT(std::llabs(first.clock("offset_ns")), 2000000000LL);
+        EXPECT_EQ(first.clock("foreign_sets"), 0);  // the handed-over Set and the Reset: by the guard
     }
 }
 

@@ -17,12 +17,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "clockright.h"
 #include "guard.h"
+#include "guardprotocol.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ constexpr int kCapSysTime = 25;
 constexpr std::int64_t kNsPerSecond = 1000000000;
 // The guard's exit statuses.
 constexpr int kNothingToDo = 0;
+constexpr int kBadCall = 2;
 constexpr int kPutRight = 3;
 
 struct Ending {
@@ -186,6 +189,110 @@ TEST_F(GuardUnixTest, OnlyAnEndWithoutTheClosingStepsMakesItPutTheRealDateBackWi
         }
         endAll();
     }
+}
+
+// Each way to ask the guard for more than a Set: arguments, lines on its pipe
+// and the environment. It refuses, or sets whole days only and undoes them.
+TEST_F(GuardUnixTest, NothingButWholeDaysCanBeAskedOfIt)
+{
+    const std::string day = "date 2031-03-15 0\n";
+    const std::string bus = "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (dir_ / "bus").string();
+    const std::string config = "XDG_CONFIG_HOME=" + (dir_ / "config").string();
+    const std::string path = "PATH=" + dir_.string();
+    const struct {
+        const char* what;
+        std::vector<std::string> args, env;
+        std::string input;  // one answer a line: "0 " for a granted set, "5 0 " for a refusal
+        bool granted;
+        int status;
+    } rows[] = {
+        {"an argument", {"date"}, {}, "", false, kBadCall},
+        {"a request as argument", {"date 2031-03-15 0"}, {}, "", false, kBadCall},
+        {"an empty line", {}, {}, "\n", false, kNothingToDo},
+        {"no date", {}, {}, "date 0\n", false, kNothingToDo},
+        {"no interactive flag", {}, {}, "date 2031-03-15\n", false, kNothingToDo},
+        {"an instant", {}, {}, "date 1950000000 0\n", false, kNothingToDo},
+        {"a date and time", {}, {}, "date 2031-03-15T10:00:00 0\n", false, kNothingToDo},
+        {"a time of day", {}, {}, "date 2031-03-15 10:00:00 0\n", false, kNothingToDo},
+        {"year 99", {}, {}, "date 0099-12-31 0\n", false, kNothingToDo},
+        {"year 10000", {}, {}, "date 10000-01-01 0\n", false, kNothingToDo},
+        {"no such day", {}, {}, "date 2031-02-30 0\n", false, kNothingToDo},
+        {"an over-long line", {}, {}, "date 2031-03-15 0" + std::string(kGuardLineMax, ' ') + "\n", false, kNothingToDo},
+        {"an unknown verb", {}, {}, "time 10:00:00 0\n", false, kNothingToDo},
+        {"a command", {}, {}, "run sh 0\n", false, kNothingToDo},
+        {"extra words", {}, {}, "undo 0 now\n", false, kNothingToDo},
+        {"a bad flag", {}, {}, "date 2031-03-15 2\n", false, kNothingToDo},
+        {"a named file", {}, {}, "adopt /etc/passwd 0\n", false, kNothingToDo},
+        {"another bus and paths", {}, {bus, config, path, "LD_LIBRARY_PATH=" + dir_.string()}, day, true, kPutRight},
+        {"another bus, refused", {}, {bus, config, path}, "date 2031-03-15 10:00 0\n", false, kNothingToDo},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(state());
+        int in[2], out[2];
+        ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        const pid_t guard = fork();
+        ASSERT_GE(guard, 0);
+        if (guard == 0) {
+            prctl(PR_CAPBSET_DROP, kCapSysTime);
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            setenv("FAKECLOCK_STATE", state().c_str(), 1);
+            setenv("LD_PRELOAD", RAVODOR_FAKECLOCK_SO, 1);
+            setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ravodor-no-bus", 1);
+            setenv("TZ", "UTC", 1);  // whole days are whole multiples of 24 hours
+            for (const std::string& e : row.env)
+                putenv(const_cast<char*>(e.c_str()));
+            std::vector<char*> argv = {const_cast<char*>(RAVODOR_GUARD)};
+            for (const std::string& a : row.args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(RAVODOR_GUARD, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        FILE* answers = fdopen(out[0], "r");
+        if (row.args.empty()) {
+            ASSERT_EQ(write(in[1], row.input.data(), row.input.size()), ssize_t(row.input.size()));
+            char line[512];
+            ASSERT_NE(std::fgets(line, sizeof line, answers), nullptr);
+            EXPECT_EQ(std::string(line).rfind(row.granted ? "0 " : "5 0 ", 0), 0u) << line;
+        }
+        const std::int64_t dayNs = 86400 * kNsPerSecond, offset = fakeNumber("offset_ns");
+        const std::int64_t timeOfDay = (offset % dayNs + dayNs) % dayNs;
+        EXPECT_LT(std::min(timeOfDay, dayNs - timeOfDay), kNsPerSecond);
+        EXPECT_EQ(offset != 0, row.granted);
+        close(in[1]);
+        int status = 0;
+        EXPECT_EQ(waitpid(guard, &status, 0), guard);
+        std::fclose(answers);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status) << status;
+        EXPECT_EQ(fakeNumber("set_count"), row.granted ? 2 : 0);  // the set, then its own undo
+        EXPECT_LT(std::llabs(fakeNumber("offset_ns")), kNsPerSecond);
+    }
+}
+
+// The record is the program's: one edited to another anchor moves nothing,
+// since the guard undoes from its own.
+TEST_F(GuardUnixTest, AnEditedRecordLeadsOnlyToItsOwnUndo)
+{
+    startProbe("wait");
+    ASSERT_FALSE(HasFatalFailure());
+    std::ifstream in(recordFile());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::string key = "anchor_wall_ns=";
+    const auto at = text.find(key) + key.size();
+    const std::int64_t edited = std::stoll(text.substr(at)) - 5 * 3600 * kNsPerSecond - 17 * 60 * kNsPerSecond;
+    text.replace(at, text.find('\n', at) - at, std::to_string(edited));
+    std::ofstream(recordFile()) << text;
+    kill(probe_, SIGKILL);
+    EXPECT_EQ(waitpid(probe_, nullptr, 0), probe_);
+    EXPECT_EQ(guardStatus(), kPutRight);
+    EXPECT_EQ(fakeNumber("set_count"), 2);
+    EXPECT_LT(std::llabs(fakeNumber("offset_ns")), kNsPerSecond);
 }
 
 TEST(GuardUnixStart, TheProgramFindsTheGuardOnlyWhereItWasBuiltOrInstalled)

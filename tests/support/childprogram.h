@@ -44,7 +44,8 @@ struct ChildProgram {
 
     QString statePath() const { return dir.filePath(QStringLiteral("clock.state")); }
 
-    // "offset_ns" (from the real clock) or "set_count"; 0 before the first set.
+    // "offset_ns" (from the real clock), "set_count" or "foreign_sets" (not by the
+    // guard); 0 before the first set.
     qint64 clock(const char* field) const
     {
         QFile file(statePath());

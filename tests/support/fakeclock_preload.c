@@ -4,7 +4,9 @@
  * FAKECLOCK_STATE, read at every wall-clock read, so the processes sharing
  * the file share one clock (the program sets it, its guard puts it back).
  * Its lines: offset_ns= (fake minus real), set_count= (sets that succeeded),
- * last_set_ns= (the time last set), last_set_real_ns= (the real time then).
+ * last_set_ns= (the time last set), last_set_real_ns= (the real time then),
+ * foreign_sets= (sets by a process not named ravodor-guard, the only one
+ * meant to set the clock), set_by= (the name of the last setter).
  * FAKECLOCK_DENY=1 fails every set with EPERM, as without the right; a set the
  * kernel would refuse fails with EINVAL, one whose state cannot be written
  * (FAKECLOCK_STATE unset, say) with that error. */
@@ -26,7 +28,7 @@
 #define KERNEL_LAST_SECOND (9223372036LL - 946080000LL)
 
 struct state {
-    int64_t offset_ns, set_count, last_set_ns, last_set_real_ns;
+    int64_t offset_ns, set_count, last_set_ns, last_set_real_ns, foreign_sets;
 };
 
 static int real_clock_gettime(clockid_t id, struct timespec* ts)
@@ -56,7 +58,7 @@ static int64_t field(const char* text, const char* name)
 /* A missing or unreadable file is a clock never set. */
 static struct state read_state(void)
 {
-    struct state state = {0, 0, 0, 0};
+    struct state state = {0, 0, 0, 0, 0};
     char text[512] = "\n";  /* so that every name is found at a line's start */
     int fd = open(state_path(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -70,20 +72,22 @@ static struct state read_state(void)
     state.set_count = field(text, "\nset_count=");
     state.last_set_ns = field(text, "\nlast_set_ns=");
     state.last_set_real_ns = field(text, "\nlast_set_real_ns=");
+    state.foreign_sets = field(text, "\nforeign_sets=");
     return state;
 }
 
 /* Written beside the file and renamed over it: a reader sees all or nothing. */
-static int write_state(const struct state* state)
+static int write_state(const struct state* state, const char* setter)
 {
     const char* path = state_path();
-    char temp[4096], text[256];
+    char temp[4096], text[512];
     if (!*path)
         return ENOENT;
     snprintf(temp, sizeof temp, "%s.%ld.tmp", path, (long)getpid());
-    int length = snprintf(text, sizeof text, "offset_ns=%lld\nset_count=%lld\nlast_set_ns=%lld\nlast_set_real_ns=%lld\n",
-                          (long long)state->offset_ns, (long long)state->set_count,
-                          (long long)state->last_set_ns, (long long)state->last_set_real_ns);
+    int length = snprintf(text, sizeof text,
+                          "offset_ns=%lld\nset_count=%lld\nlast_set_ns=%lld\nlast_set_real_ns=%lld\nforeign_sets=%lld\nset_by=%s\n",
+                          (long long)state->offset_ns, (long long)state->set_count, (long long)state->last_set_ns,
+                          (long long)state->last_set_real_ns, (long long)state->foreign_sets, setter);
     int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno;
@@ -150,7 +154,17 @@ int clock_settime(clockid_t id, const struct timespec* ts)
     state.last_set_ns = (int64_t)ts->tv_sec * NS_PER_SECOND + ts->tv_nsec;
     state.offset_ns = state.last_set_ns - state.last_set_real_ns;
     state.set_count += 1;
-    int error = write_state(&state);
+    char setter[32] = "";
+    int comm = open("/proc/self/comm", O_RDONLY | O_CLOEXEC);
+    if (comm >= 0) {
+        ssize_t got = read(comm, setter, sizeof setter - 1);
+        close(comm);
+        setter[got > 0 ? got : 0] = '\0';
+        setter[strcspn(setter, "\n")] = '\0';
+    }
+    if (strcmp(setter, "ravodor-guard") != 0)
+        state.foreign_sets += 1;
+    int error = write_state(&state, setter);
     if (error) {
         errno = error;
         return -1;
