@@ -169,7 +169,7 @@ TEST_F(GuardUnixTest, OnlyAnEndWithoutTheClosingStepsMakesItPutTheRealDateBackWi
         {"wait", SIGINT, SIGINT, kPutRight},
         // A command the program started does not hold the guard back.
         {"child", SIGKILL, SIGKILL, kPutRight},
-        // The probe's own set and set-back, none by the guard.
+        // The probe asks for the set and the set-back itself: nothing left for the guard.
         {"normal", 0, 0, kNothingToDo},
     };
     for (const Ending& e : endings) {
