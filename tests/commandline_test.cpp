@@ -31,6 +31,9 @@ TEST_P(CommandLineParse, Decides)
     EXPECT_EQ(line.date, c.date);
     EXPECT_EQ(line.hasDate, c.action == CommandLine::Window && !c.date.isEmpty());
     EXPECT_EQ(line.command, c.command);
+    if (c.action == CommandLine::RunAt || c.action == CommandLine::RunOnly) {
+        EXPECT_EQ(line.askPassword, !c.arguments.contains(QStringLiteral("--no-ask-password")));
+    }
     if (!c.firstLine.isEmpty()) {
         EXPECT_EQ(line.text.section(QLatin1Char('\n'), 0, 0), c.firstLine);
     }
@@ -58,6 +61,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {}},
         ParseCase{"OnlyWithoutAt", S{"--only", "--date", kDay}, CommandLine::Usage, {}, {},
                   "ravodor: --only needs --at DATE and a COMMAND."},
+        ParseCase{"NoAskPassword", S{"--at", kDay, "--no-ask-password", "ls"}, CommandLine::RunAt, kDay, S{"ls"}, {}},
+        ParseCase{"NoAskPasswordWithOnly", S{"--no-ask-password", "--at", kDay, "--only", "ls"}, CommandLine::RunOnly,
+                  kDay, S{"ls"}, {}},
+        ParseCase{"NoAskPasswordWithoutAt", S{"--no-ask-password"}, CommandLine::Usage, {}, {},
+                  "ravodor: --no-ask-password needs --at DATE and a COMMAND."},
         ParseCase{"AtWithoutCommand", S{"--at", kDay}, CommandLine::Usage, {}, {},
                   "ravodor: --at needs a COMMAND to run."},
         ParseCase{"UnknownOption", S{"--frob"}, CommandLine::Usage, {}, {}, "ravodor: Unknown option 'frob'."},

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 
 #include "childprogram.h"
 #include "testenv.h"
@@ -90,6 +93,67 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
         EXPECT_EQ(ravodor.process.exitCode(), c.code);
         EXPECT_EQ(ravodor.process.readAllStandardError(), c.err);
     }
+}
+
+// A stand-in pkttyagent first on PATH: it notes its arguments, whom it
+// answers for and how many sets came before it was ready, then waits to be ended.
+TEST_F(RunAtTest, FromATerminalATextAgentIsReadyForTheGuardBeforeTheFirstSetAndEndsAfterTheWayBack)
+{
+    QTemporaryDir bin;
+    const QString log = bin.filePath(QStringLiteral("agent.log"));
+    QFile agent(bin.filePath(QStringLiteral("pkttyagent")));
+    ASSERT_TRUE(agent.open(QIODevice::WriteOnly));
+    agent.write("#!/bin/sh\n"
+                "log=\"$(dirname \"$0\")/agent.log\"\n"
+                "{ echo \"$*\"; cat /proc/$2/comm; } >\"$log\"\n"
+                "sleep 0.3\n"
+                "sets=$(sed -n 's/^set_count=//p' \"$FAKECLOCK_STATE\" 2>/dev/null)\n"
+                "echo \"sets ${sets:-0}\" >>\"$log\"\n"
+                "trap 'kill $! 2>/dev/null; echo ended >>\"$log\"; exit 0' TERM\n"
+                "eval \"echo >&$4\"\n"
+                "sleep 30 & wait\n");
+    agent.close();
+    ASSERT_TRUE(agent.setPermissions(agent.permissions() | QFile::ExeOwner));
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+
+    const struct {
+        QStringList arguments;
+        bool onTerminal;
+        bool agentStarts;
+    } cases[] = {
+        {{"--at", "2030-01-01", "--", "true"}, true, true},
+        {{"--at", "2030-01-01", "--", "true"}, false, false},
+        {{"--at", "2030-01-01", "--no-ask-password", "--", "true"}, true, false},
+        {{"--no-ask-password", "--at", "2030-01-01", "--only", "--", "true"}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        QFile::remove(log);
+        ChildProgram ravodor;
+        if (c.onTerminal)
+            ravodor.process.setStandardInputFile(QString::fromLocal8Bit(::ptsname(terminal)));
+        ravodor.start(c.arguments, {QStringLiteral("PATH=") + bin.path() + QStringLiteral(":") + qEnvironmentVariable("PATH")});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
+        QFile written(log);
+        EXPECT_EQ(written.exists(), c.agentStarts);
+        if (!c.agentStarts)
+            continue;
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = written.readAll().split('\n');
+        ASSERT_GE(lines.size(), 4);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^--process \\d+ --notify-fd \\d+ --fallback$"))
+                        .match(QString::fromLatin1(lines[0])).hasMatch())
+            << lines[0].toStdString();
+        EXPECT_EQ(lines[1], "ravodor-guard");
+        EXPECT_EQ(lines[2], "sets 0");
+        EXPECT_EQ(lines[3], "ended");
+        expectClock(ravodor, 2);
+    }
+    ::close(terminal);
 }
 
 TEST_F(RunAtTest, WhileTheDateIsAlteredASecondRunIsRefusedAndSigtermReachesTheCommand)

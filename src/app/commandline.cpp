@@ -24,7 +24,7 @@ const char* const kQtFlagOptions[] = {
 QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
-                          "       %1 --at DATE [--only] [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
@@ -67,7 +67,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         QStringLiteral("only"),
         QStringLiteral("With --at: show DATE to COMMAND and the programs it starts alone, through "
                        "libfaketime; the system clock stays as it is and no right is needed."));
-    parser.addOptions({help, version, date, at, only});
+    const QCommandLineOption noAskPassword(
+        QStringLiteral("no-ask-password"),
+        QStringLiteral("With --at: do not ask for a password in the terminal when the system's time "
+                       "service needs one."));
+    parser.addOptions({help, version, date, at, only, noAskPassword});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -119,10 +123,13 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         result.action = parser.isSet(only) ? CommandLine::RunOnly : CommandLine::RunAt;
         result.date = parser.value(at);
         result.command = positional;
+        result.askPassword = !parser.isSet(noAskPassword);
         return result;
     }
     if (parser.isSet(only))
         return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
+    if (parser.isSet(noAskPassword))
+        return usageError(QStringLiteral("--no-ask-password needs --at DATE and a COMMAND."));
     if (!positional.isEmpty())
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
     result.hasDate = parser.isSet(date);

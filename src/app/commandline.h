@@ -20,6 +20,7 @@ struct CommandLine {
     bool hasDate = false;  // --date given (its text may still be no date)
     QString date;          // the DATE of --date or --at
     QStringList command;   // COMMAND [ARG...] of --at
+    bool askPassword = true;  // --at may start a password agent in the terminal
     QString text;          // what Help, Version and Usage print
 };
 

@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
         std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
         return kExitUsage;
     case CommandLine::RunAt:
-        return runAt(commandLine.date, commandLine.command, exeBaseName);
+        return runAt(commandLine.date, commandLine.command, exeBaseName, commandLine.askPassword);
     case CommandLine::RunOnly:
         return runOnly(commandLine.date, commandLine.command);
     case CommandLine::Window:

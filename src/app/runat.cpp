@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "authagent.h"
 #include "childcommand.h"
 #include "clock.h"
 #include "commandline.h"
@@ -58,7 +59,7 @@ int refuse(const AppError& error)
 
 }  // namespace
 
-int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName)
+int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName, bool askPassword)
 {
     if (!ChildCommand::supported()) {
         say(QStringLiteral("--at is not supported on this system yet."));
@@ -97,6 +98,8 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     // From here no ending signal ends this process between setting the date
     // and putting it back: it goes to the command, or waits for the end.
     ChildCommand child;
+    // Ends after the keeper: the way back may prompt as well.
+    AuthAgent agent;
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Only the guard sets the clock.
     DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
@@ -104,6 +107,9 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     // A program that ended with the date altered is put right first.
     if (const Recovery recovery = keeper.recover(); recovery.found)
         say(recoveryMessage(recovery, dates));
+    // polkit finds a process's agent by the process that asks: the guard.
+    if (askPassword)
+        agent.start(keeper.startGuard());
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error);
     else if (error)

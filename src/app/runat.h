@@ -10,7 +10,9 @@
 #include <string>
 
 // The exit code: COMMAND's status, or one of ExitCode (commandline.h).
-int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName);
+// `askPassword`: from a terminal, a password the time service needs is asked there.
+int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName,
+          bool askPassword);
 
 // Holds the right to alter the date for one --at while it lives.
 class AlterLock {
