@@ -104,12 +104,13 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
     // Only the guard sets the clock.
     DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
     keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
+    // polkit finds a process's agent by the process that asks: the guard.
+    // Started first, as putting right what a program left may prompt too.
+    if (askPassword)
+        agent.start(keeper.startGuard());
     // A program that ended with the date altered is put right first.
     if (const Recovery recovery = keeper.recover(); recovery.found)
         say(recoveryMessage(recovery, dates));
-    // polkit finds a process's agent by the process that asks: the guard.
-    if (askPassword)
-        agent.start(keeper.startGuard());
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error);
     else if (error)
