@@ -28,4 +28,4 @@ drop=()
 if [ "$(id -u)" -eq 0 ]; then
     drop=(setpriv --inh-caps=-sys_time --bounding-set=-sys_time)
 fi
-"${drop[@]}" ctest --test-dir build-asan --output-on-failure -j2
+"${drop[@]}" ctest --test-dir build-asan --output-on-failure -j2 --timeout 300

@@ -3,29 +3,19 @@
 #include <QDate>
 #include <QLocale>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <vector>
-
 #include "authagent.h"
 #include "childcommand.h"
 #include "clock.h"
 #include "commandline.h"
+#include "commandrun.h"
 #include "datekeeper.h"
-#include "keepermessages.h"
-#include "refusalmessage.h"
 #include "datetext.h"
 #include "guard.h"
+#include "keepermessages.h"
+#include "refusalmessage.h"
 #include "settingskey.h"
 
 namespace {
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "ravodor: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
 
 // Why the date could not be set, and the exit code that says so.
 int refuse(const AppError& error)
@@ -59,36 +49,14 @@ int refuse(const AppError& error)
 
 }  // namespace
 
-int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName, bool askPassword)
+int runAt(const QString& dateText, const QStringList& arguments, const std::string& exeBaseName, bool askPassword)
 {
-    if (!ChildCommand::supported()) {
-        say(QStringLiteral("--at is not supported on this system yet."));
-        return kExitUnavailable;
-    }
-    if (!ChildCommand::runsAsCaller()) {
-        // A setuid program would hand its user to any command.
-        say(QStringLiteral("--at runs no command as another user: give the program the capability "
-                           "to set the clock instead of setuid or setgid (see ravodor(1))."));
-        return kExitNoPerm;
-    }
-    const DateText dates(QLocale::system());
-    const QDate wanted = dates.parse(dateText);
-    if (!wanted.isValid() || !DateText::inRange(wanted)) {
-        say(QStringLiteral("'%1' is not a date; write it as YYYY-MM-DD.").arg(dateText));
-        return kExitNotADate;
-    }
-
     // Everything that can fail without the date is checked before it changes.
-    std::vector<std::string> argv;
-    for (const QString& arg : command)
-        argv.push_back(arg.toLocal8Bit().toStdString());
-    std::string path;
-    if (const int status = ChildCommand::find(argv.front(), &path)) {
-        say(QStringLiteral("%1: %2").arg(command.first(), status == kExitNotFound
-                                                              ? QStringLiteral("command not found")
-                                                              : QStringLiteral("cannot be run")));
+    PreparedCommand command;
+    if (const int status = prepareCommand(dateText, arguments, &command))
         return status;
-    }
+    const DateText dates(QLocale::system());
+    const QDate wanted = command.date;
     const std::unique_ptr<AlterLock> lock = takeAlterLock(exeBaseName);
     if (!lock->held()) {
         say(lock->refusal());
@@ -122,15 +90,7 @@ int runAt(const QString& dateText, const QStringList& command, const std::string
             say(guardLostMessage(error));
         return keeper.guardEndFd();
     };
-    int status = child.run(path, argv, {keeper.guardEndFd(), guardEnded});
-    if (status < 0) {
-        // After EINTR the held signal ends this process once the date is back.
-        const int error = errno;
-        say(error == EINTR ? QStringLiteral("Interrupted before %1 started.").arg(command.first())
-                           : QStringLiteral("%1: %2").arg(command.first(),
-                                                          QString::fromLocal8Bit(std::strerror(error))));
-        status = error == ENOENT ? kExitNotFound : kExitCannotRun;
-    }
+    const int status = runCommand(child, command, {keeper.guardEndFd(), guardEnded});
 
     const DateKeeper::Restored restored = keeper.restore();
     if (restored.clock) {

@@ -1,30 +1,20 @@
 #include "runonly.h"
 
-#include <QDate>
 #include <QFile>
 #include <QLocale>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "childcommand.h"
 #include "clock.h"
 #include "commandline.h"
+#include "commandrun.h"
 #include "datetext.h"
 #include "preloadreach.h"
 
 namespace {
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "ravodor: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
 
 QString obstacleText(PreloadReach::Obstacle obstacle)
 {
@@ -51,42 +41,22 @@ QByteArray faketimeOffset(std::int64_t seconds)
 
 }  // namespace
 
-int runOnly(const QString& dateText, const QStringList& command)
+int runOnly(const QString& dateText, const QStringList& arguments)
 {
-    if (!ChildCommand::supported()) {
-        say(QStringLiteral("--at is not supported on this system yet."));
-        return kExitUnavailable;
-    }
-    if (!ChildCommand::runsAsCaller()) {
-        say(QStringLiteral("--at runs no command as another user, and ravodor is installed setuid or setgid."));
-        return kExitNoPerm;
-    }
-    const QDate wanted = DateText(QLocale::system()).parse(dateText);
-    if (!wanted.isValid() || !DateText::inRange(wanted)) {
-        say(QStringLiteral("'%1' is not a date.").arg(dateText));
-        return kExitNotADate;
-    }
+    PreparedCommand command;
+    if (const int status = prepareCommand(dateText, arguments, &command))
+        return status;
     const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
     if (!QFile::exists(library)) {
         say(QStringLiteral("--only needs the package libfaketime: %1 is missing.").arg(library));
         return kExitUnavailable;
     }
-
-    std::vector<std::string> argv;
-    for (const QString& arg : command)
-        argv.push_back(arg.toLocal8Bit().toStdString());
-    std::string path;
-    if (const int status = ChildCommand::find(argv.front(), &path)) {
-        say(QStringLiteral("%1: %2").arg(command.first(), status == kExitNotFound
-                                                              ? QStringLiteral("command not found")
-                                                              : QStringLiteral("cannot be run")));
-        return status;
-    }
+    const std::string& path = command.path;
     if (const PreloadReach reach = preloadReach(path); reach.obstacle != PreloadReach::None) {
         const QString program = QFile::decodeName(reach.program.c_str());
         say(QStringLiteral("%1 %2, so --only cannot show it the date: use --at without --only.")
                 .arg(reach.program == path ? program
-                                           : QStringLiteral("%1, the interpreter of %2,").arg(program, command.first()),
+                                           : QStringLiteral("%1, the interpreter of %2,").arg(program, command.name),
                      obstacleText(reach.obstacle)));
         return kExitOutOfReach;
     }
@@ -95,7 +65,7 @@ int runOnly(const QString& dateText, const QStringList& command)
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
     const std::int64_t now = clock->nowNs();
     std::int64_t instant = 0;
-    if (const AppError error = clock->instantOn(DateText::toCivil(wanted), now, &instant)) {
+    if (const AppError error = clock->instantOn(DateText::toCivil(command.date), now, &instant)) {
         say(error.number == kErrInvalidCall
                 ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
                 : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description)));
@@ -111,14 +81,5 @@ int runOnly(const QString& dateText, const QStringList& command)
     qputenv("LD_PRELOAD", preload);
 
     ChildCommand child;
-    int status = child.run(path, argv);
-    if (status < 0) {
-        // After EINTR the held signal ends this process when `child` goes.
-        const int error = errno;
-        say(error == EINTR ? QStringLiteral("Interrupted before %1 started.").arg(command.first())
-                           : QStringLiteral("%1: %2").arg(command.first(),
-                                                          QString::fromLocal8Bit(std::strerror(error))));
-        status = error == ENOENT ? kExitNotFound : kExitCannotRun;
-    }
-    return status;
+    return runCommand(child, command);
 }

@@ -126,14 +126,14 @@ SingleInstance::Answer SingleInstance::askLeader(const std::optional<QString>& d
     // The leader answers once its first frame is out; a set may wait for a
     // password prompt as long as the user takes, and the bus tells if the
     // leader ends meanwhile.
+    // Only a name that has an owner is called: a call to one without any is
+    // answered by the bus at once, but need not be waited for at all.
     const QDeadlineTimer deadline(5000);
-    QDBusMessage reply;
-    do {
-        reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
-        if (reply.type() != QDBusMessage::ErrorMessage || reply.errorName() != QDBusError::errorString(QDBusError::ServiceUnknown))
-            break;
+    while (!bus.interface()->isServiceRegistered(service_).value() && !deadline.hasExpired())
         QThread::msleep(50);
-    } while (!deadline.hasExpired());
+    const QDBusMessage reply = bus.interface()->isServiceRegistered(service_).value()
+                                   ? bus.call(call, QDBus::BlockWithGui, INT_MAX)
+                                   : QDBusMessage::createError(QDBusError::ServiceUnknown, service_);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         answer.message = unreached + QStringLiteral(".");
         return finish();
