@@ -85,15 +85,24 @@ private:
         if (pid_ <= 0 && !start())
             return {kErrPermissionDenied, "the guard could not be started", {}, 0};
         const std::string line = formatRequest(request) + '\n';
-        // MSG_NOSIGNAL: a guard that has gone must not end the program by SIGPIPE.
-        if (send(socket_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+        // MSG_NOSIGNAL: a guard that has gone must not end the program by
+        // SIGPIPE. A signal the program handles (--at passes them on)
+        // interrupts neither the request nor the wait for its answer.
+        ssize_t sent = 0;
+        while ((sent = send(socket_, line.data(), line.size(), MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        }
+        if (sent != static_cast<ssize_t>(line.size()))
             return guardLost();
         std::string reply;
         char c = 0;
         ssize_t got = 0;
         // No time limit: the guard bounds every call that cannot prompt, and
         // one that can waits as long as the prompt is up.
-        while ((got = recv(socket_, &c, 1, 0)) == 1 && c != '\n') {
+        while ((got = recv(socket_, &c, 1, 0)) == 1 || (got < 0 && errno == EINTR)) {
+            if (got < 0)
+                continue;
+            if (c == '\n')
+                break;
             if (reply.size() > kGuardLineMax)
                 return guardLost();
             reply += c;
