@@ -94,9 +94,11 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
 
     const DateKeeper::Restored restored = keeper.restore();
     if (restored.clock) {
-        say(QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
-                .arg(dates.format(DateText::toQDate(keeper.realDate())),
-                     QString::fromStdString(restored.clock.description)));
+        const QString real = dates.format(DateText::toQDate(keeper.realDate()));
+        say(restored.clock.number == kErrUnconfirmed
+                ? unconfirmedRestoreMessage(restored.clock, real)
+                : QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
+                      .arg(real, QString::fromStdString(restored.clock.description)));
         return kExitSoftware;
     }
     return status;

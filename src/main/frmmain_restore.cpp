@@ -72,10 +72,12 @@ AppError frmMain::restoreRealDate()
 void frmMain::reportFailedRestore(const AppError& error)
 {
     // Never silent: the user has to know the clock is still wrong.
-    const QString text = QStringLiteral("The real date could not be put back (Error %1 - %2).\r\n"
-                                        "Please set the system date to %3 yourself.")
-                             .arg(error.number)
-                             .arg(QString::fromLocal8Bit(error.description.c_str()), Text1->text());
+    const QString text = error.number == kErrUnconfirmed
+                             ? unconfirmedRestoreMessage(error, Text1->text())
+                             : QStringLiteral("The real date could not be put back (Error %1 - %2).\r\n"
+                                              "Please set the system date to %3 yourself.")
+                                   .arg(error.number)
+                                   .arg(QString::fromLocal8Bit(error.description.c_str()), Text1->text());
     if (quiet_) {
         std::fprintf(stderr, "ravodor: %s\n", qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
         return;

@@ -50,6 +50,13 @@ QString unconfirmedMessage(const QString& date)
         .arg(date);
 }
 
+QString unconfirmedRestoreMessage(const AppError& error, const QString& realDate)
+{
+    return QStringLiteral("The system has not confirmed that the real date, %1, is back (%2). Ravodor keeps "
+                          "what it needs to put it back and tries again with Reset, on closing and at its next start.")
+        .arg(realDate, reasonOf(error));
+}
+
 QString guardLostMessage(const AppError& error)
 {
     return QStringLiteral("The process that puts the real date back should Ravodor be stopped has ended, "

@@ -14,6 +14,8 @@ QString notChangedMessage(const AppError& error);
 QString syncNotResumedMessage(const AppError& error);
 // The system never confirmed the change to `date`: it counts as made.
 QString unconfirmedMessage(const QString& date);
+// The system never confirmed that the real date, `realDate`, is back.
+QString unconfirmedRestoreMessage(const AppError& error, const QString& realDate);
 // The guard ended and no new one could take over.
 QString guardLostMessage(const AppError& error);
 // What a start found and did about a program that ended with the date altered.
