@@ -1,6 +1,7 @@
 #pragma once
 // What --at and --at --only share: the checks made before anything changes,
-// and running the command. Every message goes to stderr.
+// and running the command. Every message of the command line goes to stderr
+// through say().
 
 #include <QDate>
 #include <QString>

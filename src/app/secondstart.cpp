@@ -1,18 +1,9 @@
 #include "secondstart.h"
 
-#include <cstdio>
 #include <optional>
 
+#include "commandrun.h"
 #include "singleinstance.h"
-
-namespace {
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "ravodor: %s\n", text.toLocal8Bit().constData());
-}
-
-}  // namespace
 
 int secondStart(SingleInstance& single, const CommandLine& commandLine)
 {

@@ -6,19 +6,9 @@
 
 namespace {
 
-// The reason a pause failed, as the message puts it in brackets.
-std::string pauseReason(const AppError& error)
-{
-    if (error.number == kErrPermissionDenied)
-        return error.cause == kRefusalAuthDenied ? "not authorised" : "no right to switch it";
-    if (error.number == kErrSyncStillOn)
-        return "the time service still synchronises";
-    return error.description.empty() ? "unknown reason" : error.description;
-}
-
 AppError syncNotPaused(const AppError& cause)
 {
-    return {kErrSyncNotPaused, pauseReason(cause), {}, 0};
+    return {kErrSyncNotPaused, syncFailureReason(cause), {}, 0};
 }
 
 bool unconfirmed(const AppError& error)
@@ -36,6 +26,15 @@ private:
 };
 
 }  // namespace
+
+std::string syncFailureReason(const AppError& error)
+{
+    if (error.number == kErrPermissionDenied)
+        return error.cause == kRefusalAuthDenied ? "not authorised" : "no right to switch it";
+    if (error.number == kErrSyncStillOn)
+        return "the time service still synchronises";
+    return error.description.empty() ? "unknown reason" : error.description;
+}
 
 DateKeeper::DateKeeper(SystemClock& clock, std::unique_ptr<DateChanger> changer, std::string settingsKey)
     : clock_(clock), changer_(std::move(changer)), store_(std::move(settingsKey))

@@ -19,6 +19,9 @@
 #include "recovery.h"
 #include "restorerecord.h"
 
+// Why time sync could not be switched, in the words the messages put in brackets.
+std::string syncFailureReason(const AppError& error);
+
 class DateKeeper {
 public:
     DateKeeper(SystemClock& clock, std::unique_ptr<DateChanger> changer, std::string settingsKey);

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -74,19 +73,6 @@ bool isBootId(const std::string& text)
     return true;
 }
 
-bool parseDate(const std::string& text, CivilDate* date)
-{
-    int year = 0, month = 0, day = 0, used = 0;
-    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3
-        || used != 10 || text[4] != '-' || text[7] != '-')
-        return false;
-    const CivilDate parsed{year, month, day};
-    if (year < 1 || !parsed.isCalendarDay())
-        return false;
-    *date = parsed;
-    return true;
-}
-
 std::vector<std::string> splitLines(const std::string& text, bool* wholeLines)
 {
     std::vector<std::string> lines;
@@ -133,13 +119,10 @@ std::int64_t RestoreRecord::realInstantAt(std::int64_t bootNs) const
 
 std::string formatRecord(const RestoreRecord& record)
 {
-    char date[32];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.inEffect.year, record.inEffect.month,
-                  record.inEffect.day);
     std::string text = std::string(kVersionLine) + '\n';
     const std::string values[kFieldCount] = {
         std::to_string(record.anchorWallNs), std::to_string(record.anchorBootNs), record.bootId,
-        record.machineId,                    date,                                record.syncPaused ? "1" : "0",
+        record.machineId,                    isoDate(record.inEffect),                                record.syncPaused ? "1" : "0",
         std::to_string(record.pid),          std::to_string(record.pidStart),     std::to_string(record.guardPid),
         std::to_string(record.guardStart),
     };
@@ -174,7 +157,7 @@ bool parseRecord(const std::string& text, RestoreRecord* record)
     if (!parseSigned(values[kWall], &parsed.anchorWallNs) || !inRange(parsed.anchorWallNs, 0, kRecordNsMax)
         || !parseSigned(values[kBoot], &parsed.anchorBootNs) || !inRange(parsed.anchorBootNs, 0, kRecordNsMax)
         || !isBootId(values[kBootId]) || !isBootId(values[kMachineId])
-        || !parseDate(values[kInEffect], &parsed.inEffect)
+        || !parseIsoDate(values[kInEffect], &parsed.inEffect)
         || (values[kSyncPaused] != "0" && values[kSyncPaused] != "1")
         || !parseSigned(values[kPid], &parsed.pid) || !inRange(parsed.pid, 1, kPidMax)
         || !parseUnsigned(values[kPidStart], &parsed.pidStart) || !parseSigned(values[kGuardPid], &parsed.guardPid)

@@ -136,7 +136,6 @@ private:
     bool syncFailureSaid_ = false;  // since sync was last seen on
     AlteredTray* tray_ = nullptr;
     QSocketNotifier* guardWatch_ = nullptr;
-    bool setting_ = false;  // a set waits for the time service
     HandedAnswer handedAnswer_;
     QString handedDate_;
 

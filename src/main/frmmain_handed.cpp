@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "datekeeper.h"
 #include "frmmain.h"
 
 void frmMain::setHandedDate(const QString& date, const HandedAnswer& answer)
@@ -11,8 +12,8 @@ void frmMain::setHandedDate(const QString& date, const HandedAnswer& answer)
         answer(false, QStringLiteral("The window is closing; try again when it has closed."));
         return;
     }
-    // One at a time, and never inside a set that waits for the time service.
-    if (setting_ || handedAnswer_) {
+    // One at a time, and never inside a set or restore that waits for the time service.
+    if (services_.keeper->busy() || handedAnswer_) {
         QTimer::singleShot(100, this, [this, date, answer] { setHandedDate(date, answer); });
         return;
     }

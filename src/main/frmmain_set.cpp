@@ -33,9 +33,7 @@ void frmMain::cmdSet_Click()
         return;
     }
 
-    setting_ = true;
     const AppError error = services_.keeper->setDate(DateText::toCivil(wanted));
-    setting_ = false;
     if (error && error.number != kErrUnconfirmed) {
         reportSetFailure(text, error);
         return;

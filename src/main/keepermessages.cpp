@@ -1,20 +1,12 @@
 #include "keepermessages.h"
 
+#include "datekeeper.h"
+
 namespace {
 
 QString reasonOf(const AppError& error)
 {
     return QString::fromLocal8Bit(error.description.c_str());
-}
-
-// Why sync did not come back on, in the words a pause that failed uses; a
-// refusal's own description is only "Permission denied".
-QString syncReasonOf(const AppError& error)
-{
-    if (error.number == kErrPermissionDenied)
-        return error.cause == kRefusalAuthDenied ? QStringLiteral("not authorised")
-                                                 : QStringLiteral("no right to switch it");
-    return reasonOf(error);
 }
 
 }  // namespace
@@ -40,7 +32,7 @@ QString syncNotResumedMessage(const AppError& error)
 {
     return QStringLiteral("Automatic time synchronisation could not be switched back on (%1). "
                           "Switch it on in the date settings, or run: timedatectl set-ntp true")
-        .arg(syncReasonOf(error));
+        .arg(QString::fromLocal8Bit(syncFailureReason(error).c_str()));
 }
 
 QString unconfirmedMessage(const QString& date)

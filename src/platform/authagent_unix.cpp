@@ -47,7 +47,8 @@ bool AuthAgent::start(std::int64_t pid)
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(1);
-        if (dup2(notify[1], kNotifyFd) < 0)
+        // dup2 onto itself would keep close-on-exec.
+        if (notify[1] == kNotifyFd ? fcntl(kNotifyFd, F_SETFD, 0) < 0 : dup2(notify[1], kNotifyFd) < 0)
             _exit(1);
         close_range(kNotifyFd + 1, ~0U, 0);
         // The held signals of a running --at are not the agent's.

@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include <cstdio>
 #include <limits>
 
 bool CivilDate::isCalendarDay() const
@@ -9,6 +10,29 @@ bool CivilDate::isCalendarDay() const
         return false;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return day >= 1 && day <= (month == 2 && leap ? 29 : kDaysInMonth[month - 1]);
+}
+
+std::string isoDate(const CivilDate& date)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return text;
+}
+
+bool parseIsoDate(const std::string& text, CivilDate* date)
+{
+    if (text.size() != 10)
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 4 || i == 7;
+        if (dash ? text[i] != '-' : (text[i] < '0' || text[i] > '9'))
+            return false;
+    }
+    const CivilDate parsed{std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2))};
+    if (parsed.year < 1 || !parsed.isCalendarDay())
+        return false;
+    *date = parsed;
+    return true;
 }
 
 AppError SystemClock::setDate(const CivilDate& date)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "apperror.h"
 
@@ -21,6 +22,11 @@ struct CivilDate {
     }
     friend bool operator!=(const CivilDate& a, const CivilDate& b) { return !(a == b); }
 };
+
+// YYYY-MM-DD, as the restore record and the guard's requests carry dates.
+std::string isoDate(const CivilDate& date);
+// Exactly ten characters of that form naming a calendar day of a year from 1.
+bool parseIsoDate(const std::string& text, CivilDate* date);
 
 constexpr std::int64_t kNsPerSecond = 1000000000;
 

@@ -1,6 +1,5 @@
 #include "guardprotocol.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -16,30 +15,14 @@ const Verb kVerbs[] = {
 
 std::string dateText(const CivilDate& date)
 {
-    if (date.isNull())
-        return "-";
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
-    return text;
+    return date.isNull() ? "-" : isoDate(date);
 }
 
-bool isDigits(const std::string& text, std::size_t from, std::size_t count)
-{
-    for (std::size_t i = from; i < from + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    }
-    return true;
-}
-
+// A date the window could set: years 100 to 9999.
 bool parseDate(const std::string& text, CivilDate* date)
 {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !isDigits(text, 0, 4) || !isDigits(text, 5, 2)
-        || !isDigits(text, 8, 2))
-        return false;
-    const CivilDate parsed{std::atoi(text.substr(0, 4).c_str()), std::atoi(text.substr(5, 2).c_str()),
-                           std::atoi(text.substr(8, 2).c_str())};
-    if (parsed.year < 100 || !parsed.isCalendarDay())
+    CivilDate parsed;
+    if (!parseIsoDate(text, &parsed) || parsed.year < 100)
         return false;
     *date = parsed;
     return true;
