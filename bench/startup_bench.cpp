@@ -1,5 +1,6 @@
 // Start-up cost of the program against an empty Qt main window built in the
-// same tree (and the same window holding one line of text): time from fork
+// same tree (and the same window holding one line of text, or the main
+// window's controls made straight with Qt): time from fork
 // to the first frame of the window, and the peak resident memory of the
 // process up to then. All run under the offscreen platform, alternately,
 // from the same fresh settings and data folders.
@@ -167,6 +168,7 @@ int main(int argc, char** argv)
     for (const Mode& mode : kModes) {
         Program programs[] = {{"empty", EMPTY_PROGRAM, nullptr, {}, {}},
                               {"text", EMPTY_PROGRAM, "--with-text", {}, {}},
+                              {"controls", EMPTY_PROGRAM, "--with-controls", {}, {}},
                               {"ravodor", program, nullptr, {}, {}}};
         for (int i = -3; i < runs; ++i) {
             for (Program& program : programs) {
@@ -191,11 +193,15 @@ int main(int argc, char** argv)
                         bench::median(program.ms), bench::percentile(program.ms, 0.1),
                         bench::percentile(program.ms, 0.9), bench::median(program.rssMb));
         }
-        for (const Program* yardstick : {&programs[0], &programs[1]}) {
-            std::printf("%-8s ravodor/%-5s time %.3f   memory %.3f\n", mode.name, yardstick->name,
-                        bench::median(programs[2].ms) / bench::median(yardstick->ms),
-                        bench::median(programs[2].rssMb) / bench::median(yardstick->rssMb));
-        }
+        const auto ratio = [&](const Program& measured, const Program& yardstick) {
+            std::printf("%-8s %s/%-8s time %.3f   memory %.3f\n", mode.name, measured.name, yardstick.name,
+                        bench::median(measured.ms) / bench::median(yardstick.ms),
+                        bench::median(measured.rssMb) / bench::median(yardstick.rssMb));
+        };
+        ratio(programs[3], programs[0]);
+        ratio(programs[3], programs[1]);
+        ratio(programs[2], programs[1]);
+        ratio(programs[3], programs[2]);
     }
     return failed ? 1 : 0;
 }

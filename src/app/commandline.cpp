@@ -47,8 +47,6 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
     // options after --at COMMAND belong to the command, as with env or nice.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    parser.setApplicationDescription(
-        QStringLiteral("Changes the system date for a while and puts the real date back.\n") + dateForms(locale));
 
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -97,6 +95,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
+        // Only for --help: the locale's date forms would cost every start.
+        parser.setApplicationDescription(
+            QStringLiteral("Changes the system date for a while and puts the real date back.\n") + dateForms(locale));
         // The parser's own first line names the program by its full path.
         const QString text = parser.helpText();
         result.action = CommandLine::Help;
