@@ -134,11 +134,14 @@ int main(int argc, char** argv)
     bench::refuseWhileClockCanBeSet();
     int runs = 30;
     const char* program = RAVODOR_PROGRAM;
+    std::string platform = "offscreen";
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--program") == 0)
             program = argv[++i];
+        else if (std::strcmp(argv[i], "--platform") == 0)
+            platform = argv[++i];
     }
 
     bench::ScratchFolder scratch;
@@ -149,19 +152,25 @@ int main(int argc, char** argv)
     // program's lock costs no write to disk.
     bench::ScratchFolder runtime("/dev/shm");
     const char* path = std::getenv("PATH");
-    const std::vector<std::string> environment = {
+    std::vector<std::string> environment = {
         std::string("PATH=") + (path ? path : "/usr/bin:/bin"),
         "HOME=" + base + "/home",
         "XDG_CONFIG_HOME=" + base + "/config",
         "XDG_DATA_HOME=" + base + "/data",
         "XDG_RUNTIME_DIR=" + runtime.path(),
         "LANG=C.UTF-8",
-        "QT_QPA_PLATFORM=offscreen",
+        "QT_QPA_PLATFORM=" + platform,
         "QT_MESSAGE_PATTERN=%{category}|%{message}",
+        // No session bus: without one libdbus would start a bus of its own for the display.
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + base + "/no-bus",
     };
+    for (const char* name : {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY"}) {
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
+    }
 
-    std::printf("start-up to first window, %d alternate runs of each program (3 warm-up runs dropped)\n",
-                runs);
+    std::printf("start-up to first window (%s), %d alternate runs of each program (3 warm-up runs dropped)\n",
+                platform.c_str(), runs);
     std::printf("%-8s %-12s %10s %10s %10s %12s\n", "mode", "program", "median ms", "p10 ms", "p90 ms",
                 "median MiB");
     bool failed = false;
