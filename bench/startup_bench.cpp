@@ -1,9 +1,10 @@
 // Start-up cost of the program against an empty Qt main window built in the
 // same tree (and the same window holding one line of text, or the main
-// window's controls made straight with Qt): time from fork
-// to the first frame of the window, and the peak resident memory of the
-// process up to then. All run under the offscreen platform, alternately,
-// from the same fresh settings and data folders.
+// window's controls made straight with Qt): time from fork to the first frame
+// of the window, and the peak resident memory of the process up to then. All
+// run under one platform (offscreen unless --platform names another, such as
+// xcb under xvfb-run), alternately, from the same fresh settings and data
+// folders.
 //
 // The first frame is read from Qt's own logging, switched on for every
 // program alike through QT_LOGGING_RULES: the first line of
