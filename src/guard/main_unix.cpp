@@ -24,7 +24,7 @@
 #include <unistd.h>
 
 #include "clock.h"
-#include "guard.h"
+#include "guardprocess.h"
 #include "guardprotocol.h"
 #include "localchanger.h"
 #include "processinfo.h"

@@ -22,12 +22,3 @@ std::unique_ptr<DateChanger> makeGuardedChanger(SystemClock& clock, const std::s
 // so no caller can point the program at another. On Windows the one beside
 // the program. "" when it is not there.
 std::string guardExecutablePath();
-
-// In the guard: keeps Ctrl-C at the terminal and a hang-up from ending it
-// before the program has, and lets go of what it inherited by chance.
-void prepareGuard();
-#ifdef _WIN32
-// In the Windows guard: returns once the program (pid, its
-// processStartTime) has ended, by whatever means.
-void waitForProgramEnd(std::int64_t pid, std::uint64_t pidStart);
-#endif

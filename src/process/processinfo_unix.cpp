@@ -44,22 +44,6 @@ std::uint64_t processStartTime(std::int64_t pid)
     return end && *end == '\0' ? start : 0;
 }
 
-std::string currentBootId()
-{
-    std::ifstream file("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(file, id);
-    return id;
-}
-
-std::string currentMachineId()
-{
-    std::ifstream file("/etc/machine-id");
-    std::string id;
-    std::getline(file, id);
-    return id;
-}
-
 std::string currentProgramPath()
 {
     char path[4096];
