@@ -8,8 +8,8 @@
 
 #include "localchanger.h"
 
-// Keeps TZ only when it names a zone file of the system's zone folder;
-// anything else is unset, so /etc/localtime decides.
+// Keeps TZ only when it names a zone file of the system's zone folder (as
+// its name there); anything else is unset, so /etc/localtime decides.
 void keepOnlySystemZone();
 
 // A move is a whole number of days plus the difference between the UTC

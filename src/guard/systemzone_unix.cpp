@@ -15,21 +15,26 @@ const char kZoneFolder[] = "/usr/share/zoneinfo/";
 constexpr std::size_t kZoneNameMax = 64;
 constexpr std::int64_t kDayNs = 86400 * kNsPerSecond;
 
-bool isSystemZone(const char* name)
+// The zone of the system's folder that TZ names, in the forms the C library
+// reads as that file: "Name", ":Name", a path into the folder. "" for
+// anything else.
+std::string systemZoneName(const char* tz)
 {
-    if (!name)
-        return false;
-    const std::string zone = name;
+    std::string zone = tz ? tz : "";
+    if (!zone.empty() && zone[0] == ':')
+        zone.erase(0, 1);
+    if (zone.rfind(kZoneFolder, 0) == 0)
+        zone.erase(0, sizeof kZoneFolder - 1);
     if (zone.empty() || zone.size() > kZoneNameMax || zone[0] == '/' || zone[0] == ':'
         || zone.find("..") != std::string::npos)
-        return false;
+        return "";
     const int fd = ::open((kZoneFolder + zone).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return false;
+        return "";
     char magic[4] = {};
     const bool zoneFile = ::read(fd, magic, sizeof magic) == sizeof magic && std::memcmp(magic, "TZif", 4) == 0;
     ::close(fd);
-    return zoneFile;
+    return zoneFile ? zone : "";
 }
 
 // The UTC offset the zone `tz` (a TZ value) gives at each instant, in seconds.
@@ -63,15 +68,18 @@ std::int64_t floorMod(std::int64_t value, std::int64_t divisor)
 
 void keepOnlySystemZone()
 {
-    if (!isSystemZone(std::getenv("TZ")))
+    const std::string zone = systemZoneName(std::getenv("TZ"));
+    if (zone.empty())
         ::unsetenv("TZ");
+    else
+        ::setenv("TZ", zone.c_str(), 1);
     ::tzset();
 }
 
 bool SystemZoneLimit::allows(std::int64_t fromNs, std::int64_t toNs) const
 {
-    const char* zone = std::getenv("TZ");
-    const std::string file = zone && isSystemZone(zone) ? kZoneFolder + std::string(zone) : "/etc/localtime";
+    const std::string zone = systemZoneName(std::getenv("TZ"));
+    const std::string file = zone.empty() ? "/etc/localtime" : kZoneFolder + zone;
     // A time of day the target date skips moves on by the gap: the offset
     // of the day before then stands for the target's.
     const std::int64_t from = SystemClock::floorSeconds(fromNs), to = SystemClock::floorSeconds(toNs);

@@ -249,7 +249,6 @@ TEST_F(GuardUnixTest, NothingButWholeDaysCanBeAskedOfIt)
     const std::int64_t nowNs = std::chrono::nanoseconds(std::chrono::system_clock::now().time_since_epoch()).count();
     const std::string season = localIn("America/New_York", nowNs).tm_isdst > 0 ? "2031-01-15" : "2031-07-15";
     const std::string otherSeason = "date " + season + " 0\n";
-    const std::string newYork = "/usr/share/zoneinfo/America/New_York";
     std::string longName = "TZ=America/";
     for (int i = 0; i < 40; ++i)
         longName += "./";
@@ -260,6 +259,8 @@ TEST_F(GuardUnixTest, NothingButWholeDaysCanBeAskedOfIt)
     fs::create_directories(zones / "Asia");
     fs::copy_file("/usr/share/zoneinfo/Etc/UTC", zones / "Asia" / "Singapore");
     const std::vector<std::string> libraryZone = {"TZ=Asia/Singapore", "TZDIR=" + zones.string()};
+    const std::string newYork = (zones / "New_York").string();
+    fs::copy_file("/usr/share/zoneinfo/America/New_York", newYork);
     const fs::path log = dir_ / "log";
     passwd* user = getpwuid(getuid());
     char exe[4096] = {};
