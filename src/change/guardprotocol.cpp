@@ -1,6 +1,6 @@
 #include "guardprotocol.h"
 
-#include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -121,20 +121,41 @@ std::string formatAnswer(const AppError& answer)
     return head + description.substr(0, kGuardLineMax - head.size());
 }
 
+namespace {
+
+// An int as std::to_string writes it: no sign but "-", no leading zero, no blank.
+bool parseNumber(const std::string& text, int* number)
+{
+    const std::size_t digits = text.size() - (!text.empty() && text[0] == '-');
+    if (digits == 0 || digits > 10 || (text[text.size() - digits] == '0' && digits > 1) || text == "-0")
+        return false;
+    long long value = 0;
+    for (std::size_t i = text.size() - digits; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    value = text[0] == '-' ? -value : value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return false;
+    *number = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
 bool parseAnswer(const std::string& line, AppError* answer)
 {
-    char* end = nullptr;
-    const long number = std::strtol(line.c_str(), &end, 10);
-    if (end == line.c_str() || *end != ' ')
-        return false;
-    const char* rest = end + 1;
-    const long cause = std::strtol(rest, &end, 10);
-    if (end == rest || *end != ' ')
+    // Only what formatAnswer writes: the guard is the other side of a trust boundary.
+    const std::string::size_type first = line.find(' ');
+    const std::string::size_type second = first == std::string::npos ? first : line.find(' ', first + 1);
+    if (line.size() > kGuardLineMax || second == std::string::npos || line.find_first_of("\r\n") != std::string::npos)
         return false;
     AppError parsed;
-    parsed.number = static_cast<int>(number);
-    parsed.cause = static_cast<int>(cause);
-    parsed.description = end + 1;
+    if (!parseNumber(line.substr(0, first), &parsed.number)
+        || !parseNumber(line.substr(first + 1, second - first - 1), &parsed.cause))
+        return false;
+    parsed.description = line.substr(second + 1);
     *answer = parsed;
     return true;
 }

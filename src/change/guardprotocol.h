@@ -35,4 +35,5 @@ std::string formatRequest(const GuardRequest& request);
 bool parseRequest(const std::string& line, GuardRequest* request);
 
 std::string formatAnswer(const AppError& answer);
+// False for anything formatAnswer does not write.
 bool parseAnswer(const std::string& line, AppError* answer);

@@ -26,9 +26,12 @@ AppError LocalChanger::setSync(bool on, bool interactive)
     return error;
 }
 
-AppError LocalChanger::setInstant(std::int64_t targetNs, bool interactive)
+AppError LocalChanger::setInstant(std::int64_t targetNs, bool interactive, const CivilDate& date)
 {
     AppError error = clock_.setInstant(targetNs);
+    // The time service keeps its own log of what it sets.
+    if (!error && log_)
+        log_->clockSet(date, targetNs);
     if (error.number != kErrPermissionDenied || !service_.available())
         return error;
     // Relative, so that time spent in an authorisation prompt is not lost.
@@ -47,9 +50,12 @@ AppError LocalChanger::setDate(const CivilDate& date, bool interactive)
         anchorWallNs_ = clock_.nowNs();
     }
     std::int64_t target = 0;
-    if (AppError invalid = clock_.instantOn(date, clock_.nowNs(), &target))
+    const std::int64_t fromNs = clock_.nowNs();
+    if (AppError invalid = clock_.instantOn(date, fromNs, &target))
         return invalid;
-    const AppError error = setInstant(target, interactive);
+    if (!allowed(fromNs, target))
+        return AppError::invalidCall();
+    const AppError error = setInstant(target, interactive, date);
     if (!error || error.number == kErrUnconfirmed) {
         changed_ = true;
         intended_ = date;
@@ -64,7 +70,7 @@ AppError LocalChanger::undo(bool interactive)
         return AppError::none();
     const std::int64_t realNs = anchorWallNs_ + (clock_.bootNs() - anchorBootNs_);
     if (std::llabs(clock_.nowNs() - realNs) >= kRightEnoughNs) {
-        if (AppError error = setInstant(realNs, interactive))
+        if (AppError error = setInstant(realNs, interactive, {}))
             return error;
     }
     changed_ = false;
@@ -80,8 +86,12 @@ AppError LocalChanger::adopt(const CivilDate& realDate, bool syncPaused)
         return AppError::none();
     // Only a whole-day change: the time of day stays the clock's.
     std::int64_t target = 0;
-    if (AppError invalid = clock_.instantOn(realDate, clock_.nowNs(), &target))
+    const std::int64_t fromNs = clock_.nowNs();
+    if (AppError invalid = clock_.instantOn(realDate, fromNs, &target))
         return invalid;
+    // The undo at the end would make this very move.
+    if (!allowed(fromNs, target))
+        return AppError::invalidCall();
     anchorBootNs_ = clock_.bootNs();
     anchorWallNs_ = target;
     changed_ = true;

@@ -7,9 +7,29 @@
 
 #include "datechanger.h"
 
+// What the guard holds each move of the clock to, whoever asks.
+class ShiftLimit {
+public:
+    virtual ~ShiftLimit() = default;
+    virtual bool allows(std::int64_t fromNs, std::int64_t toNs) const = 0;
+};
+
+// Where the guard tells the administrator of a change made with its own right.
+class ChangeLog {
+public:
+    virtual ~ChangeLog() = default;
+    // `date` null: the way back to the real instant.
+    virtual void clockSet(const CivilDate& date, std::int64_t instantNs) = 0;
+};
+
 class LocalChanger : public DateChanger {
 public:
-    LocalChanger(SystemClock& clock, TimeService& service) : clock_(clock), service_(service) {}
+    // Without a limit or a log (Windows, tests) nothing is held back or told.
+    LocalChanger(SystemClock& clock, TimeService& service, const ShiftLimit* limit = nullptr,
+                 ChangeLog* log = nullptr)
+        : clock_(clock), service_(service), limit_(limit), log_(log)
+    {
+    }
 
     SyncState syncState() override { return service_.syncState(); }
     AppError setSync(bool on, bool interactive) override;
@@ -28,8 +48,9 @@ public:
     void clockStepped(std::int64_t stepNs, bool interactive);
 
 private:
-    AppError setInstant(std::int64_t targetNs, bool interactive);
+    AppError setInstant(std::int64_t targetNs, bool interactive, const CivilDate& date);
     AppError reapply(bool interactive);
+    bool allowed(std::int64_t fromNs, std::int64_t toNs) const { return !limit_ || limit_->allows(fromNs, toNs); }
 
     struct LateShift {
         std::int64_t deltaNs;
@@ -38,6 +59,8 @@ private:
 
     SystemClock& clock_;
     TimeService& service_;
+    const ShiftLimit* limit_;
+    ChangeLog* log_;
     bool changed_ = false;
     bool paused_ = false;
     std::int64_t anchorWallNs_ = 0;
