@@ -147,9 +147,10 @@ TEST_F(RunAtTest, FromATerminalATextAgentStartsOnlyOnceAPasswordIsAskedAndIsRead
         ChildProgram ravodor;
         if (c.onTerminal)
             ravodor.process.setStandardInputFile(QString::fromLocal8Bit(::ptsname(terminal)));
-        QStringList environment{QStringLiteral("PATH=") + bin.path() + QStringLiteral(":") + qEnvironmentVariable("PATH"),
-                                QStringLiteral("CALL_LOG=") + QString::fromStdString(bus.callLog()),
-                                QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")};
+        QStringList environment{
+            QStringLiteral("PATH=") + bin.path() + QStringLiteral(":") + qEnvironmentVariable("PATH"),
+            QStringLiteral("CALL_LOG=") + QString::fromStdString(bus.callLog()),
+            QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")};
         if (c.guardRefused)
             environment << QStringLiteral("FAKECLOCK_DENY=1");
         ravodor.start(c.arguments, environment);

@@ -139,7 +139,8 @@ TEST_P(TimeServiceErrorTest, MapsTheAnswer)
 INSTANTIATE_TEST_SUITE_P(Cases, TimeServiceErrorTest,
     ::testing::Values(
         ErrorCase{"ShiftPolkitDenies", BusSetup::PolkitDenies, false, true, kDay, "", 70, kRefusalAuthDenied},
-        ErrorCase{"ShiftQuietNeedsPrompt", BusSetup::PolkitDenies, false, false, kDay, "", 70, kRefusalAuthDenied, true},
+        ErrorCase{"ShiftQuietNeedsPrompt", BusSetup::PolkitDenies, false, false, kDay, "", 70, kRefusalAuthDenied,
+                  true},
         ErrorCase{"ShiftPromptDismissed", BusSetup::SyncOff, false, true, kDay,
                   "org.freedesktop.PolicyKit1.Error.Cancelled", 70, kRefusalAuthDenied},
         ErrorCase{"ShiftNoBus", BusSetup::NoBus, false, true, kDay, "", 70, kRefusalNoRight},
