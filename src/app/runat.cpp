@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLocale>
 
+#include "agentondemand.h"
 #include "authagent.h"
 #include "childcommand.h"
 #include "clock.h"
@@ -69,13 +70,14 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     // Ends after the keeper: the way back may prompt as well.
     AuthAgent agent;
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
-    // Only the guard sets the clock.
-    DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
-    keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
-    // polkit finds a process's agent by the process that asks: the guard.
-    // Started first, as putting right what a program left may prompt too.
+    // Only the guard sets the clock. polkit finds a process's agent by the
+    // process that asks: the guard.
+    std::unique_ptr<DateChanger> changer = makeGuardedChanger(*clock, exeBaseName);
     if (askPassword)
-        agent.start(keeper.startGuard());
+        changer = std::make_unique<AgentOnDemand>(std::move(changer),
+                                                  [&agent](std::int64_t guard) { agent.start(guard); });
+    DateKeeper keeper(*clock, std::move(changer), settingsKeyPath(exeBaseName));
+    keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
     // A program that ended with the date altered is put right first.
     if (const Recovery recovery = keeper.recover(); recovery.found)
         say(recoveryMessage(recovery, dates));

@@ -23,7 +23,8 @@ public:
     virtual SyncState syncState() = 0;
     // Switches automatic sync and waits, for a bounded time, until the
     // service reports the new state. `interactive` lets the system ask the
-    // user for authorisation. Refused or cancelled: 70 (kRefusalAuthDenied);
+    // user for authorisation. Refused or cancelled: 70 (kRefusalAuthDenied;
+    // interactionRequired() when a quiet call would have needed a prompt);
     // accepted but not reported in time, or not answered: kErrUnconfirmed.
     virtual AppError setSync(bool on, bool interactive) = 0;
     // Moves the clock by `deltaUs` microseconds, measured when the service

@@ -107,6 +107,13 @@ int callMethod(sd_bus* bus, const char* method, bool interactive, BusError* erro
     return sd_bus_call(bus, raw, interactive ? kInteractiveTimeoutUs : kQuietTimeoutUs, &error->error, nullptr);
 }
 
+// Asked again with a prompt, the call may pass: the caller decides whether to.
+AppError refusal(const BusError& e)
+{
+    return e.is(SD_BUS_ERROR_INTERACTIVE_AUTHORIZATION_REQUIRED) ? AppError::interactionRequired()
+                                                                   : AppError::authorisationDenied();
+}
+
 bool isRefusal(const BusError& e)
 {
     return sd_bus_error_has_names(&e.error, SD_BUS_ERROR_ACCESS_DENIED, SD_BUS_ERROR_INTERACTIVE_AUTHORIZATION_REQUIRED,
@@ -176,7 +183,7 @@ public:
             if (error.is(kNoNtpSupport))
                 return AppError::none();
             if (isRefusal(error))
-                return AppError::authorisationDenied();
+                return refusal(error);
             if (unanswered(error, r))
                 return unconfirmed(error.text(r));
             return serviceError(error.text(r));
@@ -216,7 +223,7 @@ public:
                 return {kErrSyncStillOn, error.text(r), {}, 0};
             }
             if (isRefusal(error))
-                return AppError::authorisationDenied();
+                return refusal(error);
             if (isServiceMissing(error))
                 return AppError::permissionDenied();
             if (error.is(SD_BUS_ERROR_INVALID_ARGS))

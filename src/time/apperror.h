@@ -41,4 +41,14 @@ struct AppError {
     {
         return {kErrPermissionDenied, "Permission denied", {}, 0, kRefusalAuthDenied};
     }
+    // Refused only because the call let nobody be asked: asked again with a
+    // prompt, it may pass. Told apart by its words, which the guard passes on.
+    static AppError interactionRequired()
+    {
+        return {kErrPermissionDenied, "interactive authorisation required", {}, 0, kRefusalAuthDenied};
+    }
+    bool needsInteraction() const
+    {
+        return number == kErrPermissionDenied && description == interactionRequired().description;
+    }
 };

@@ -111,6 +111,7 @@ struct ErrorCase {
     const char* failFirst;  // "" or a D-Bus error the stand-in answers with
     int number;
     int cause;  // checked for 70
+    bool askAgain = false;  // 70 that a prompt may turn round
 };
 
 constexpr std::int64_t kDay = 86400000000;
@@ -128,6 +129,7 @@ TEST_P(TimeServiceErrorTest, MapsTheAnswer)
     EXPECT_EQ(error.number, c.number);
     if (c.number == kErrPermissionDenied) {
         EXPECT_EQ(error.cause, c.cause);
+        EXPECT_EQ(error.needsInteraction(), c.askAgain);
     }
     if (c.number == kErrTimeService) {
         EXPECT_EQ(error.description, "it broke");
@@ -137,7 +139,8 @@ TEST_P(TimeServiceErrorTest, MapsTheAnswer)
 INSTANTIATE_TEST_SUITE_P(Cases, TimeServiceErrorTest,
     ::testing::Values(
         ErrorCase{"ShiftPolkitDenies", BusSetup::PolkitDenies, false, true, kDay, "", 70, kRefusalAuthDenied},
-        ErrorCase{"ShiftQuietNeedsPrompt", BusSetup::PolkitDenies, false, false, kDay, "", 70, kRefusalAuthDenied},
+        ErrorCase{"ShiftQuietNeedsPrompt", BusSetup::PolkitDenies, false, false, kDay, "", 70, kRefusalAuthDenied,
+                  true},
         ErrorCase{"ShiftPromptDismissed", BusSetup::SyncOff, false, true, kDay,
                   "org.freedesktop.PolicyKit1.Error.Cancelled", 70, kRefusalAuthDenied},
         ErrorCase{"ShiftNoBus", BusSetup::NoBus, false, true, kDay, "", 70, kRefusalNoRight},
@@ -146,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TimeServiceErrorTest,
         ErrorCase{"ShiftUnknownError", BusSetup::SyncOff, false, true, kDay, "org.example.Broken", 440, 0},
         ErrorCase{"SyncNoSyncUnitNothingToPause", BusSetup::NoSyncUnit, true, true, 0, "", 0, 0},
         ErrorCase{"SyncPolkitDenies", BusSetup::PolkitDenies, true, true, 0, "", 70, kRefusalAuthDenied},
+        ErrorCase{"SyncQuietNeedsPrompt", BusSetup::PolkitDenies, true, false, 0, "", 70, kRefusalAuthDenied, true},
         ErrorCase{"SyncUnknownError", BusSetup::SyncOn, true, true, 0, "org.example.Broken", 440, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 

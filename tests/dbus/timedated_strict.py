@@ -2,7 +2,9 @@
 
 SetTime is refused with AutomaticTimeSyncEnabled while NTP is on or SetNTP's
 unit job (0.3 s) still runs; a denial (PolkitAllows false) is AccessDenied, or
-InteractiveAuthorizationRequired for a quiet call; CanNTP false makes SetNTP
+InteractiveAuthorizationRequired for a quiet call; PolkitAsks true answers
+every quiet call so and lets every interactive one pass (a password typed
+in); CanNTP false makes SetNTP
 answer NoNTPSupport; FailFirst answers the first call with that error. Each
 call is appended to the file Log as "SetNTP(0, 1) error-or--", which
 is created once the name is owned. No clock is touched.
@@ -20,6 +22,7 @@ def load(mock, parameters):
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary({'CanNTP': parameters['CanNTP'], 'NTP': parameters['NTP']},
                                                    signature='sv'))
     mock.allows = parameters['PolkitAllows']
+    mock.asks = parameters.get('PolkitAsks', False)
     mock.fail = parameters['FailFirst']
     mock.job = None
     mock.record = open(parameters['Log'], 'w', buffering=1)
@@ -44,6 +47,8 @@ def _run(self, method, args, body):
 
 
 def _authorise(self, interactive):
+    if self.asks and not interactive:
+        raise _error('org.freedesktop.DBus.Error.InteractiveAuthorizationRequired', 'Not authorised')
     if not self.allows:
         denial = 'AccessDenied' if interactive else 'InteractiveAuthorizationRequired'
         raise _error('org.freedesktop.DBus.Error.' + denial, 'Not authorised')
