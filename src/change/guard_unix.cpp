@@ -23,6 +23,11 @@
 
 namespace {
 
+std::string chosenGuardPath()
+{
+    return currentProgramPath() == RAVODOR_PROGRAM_INSTALLED ? RAVODOR_GUARD_INSTALLED : RAVODOR_GUARD_BUILT;
+}
+
 AppError guardLost()
 {
     return {kErrUnconfirmed, "the guard ended before it answered", {}, 0};
@@ -82,8 +87,11 @@ public:
 private:
     AppError ask(const GuardRequest& request)
     {
-        if (pid_ <= 0 && !start())
-            return {kErrPermissionDenied, "the guard could not be started", {}, 0};
+        if (pid_ <= 0 && !start()) {
+            // A packaged helper given to a group has no execute bit for others.
+            return {kErrPermissionDenied, "the guard could not be started", {}, 0,
+                    startError_ == EACCES ? kRefusalNotInGroup : kRefusalNoRight};
+        }
         const std::string line = formatRequest(request) + '\n';
         // MSG_NOSIGNAL: a guard that has gone must not end the program by
         // SIGPIPE. A signal the program handles (--at passes them on)
@@ -115,6 +123,7 @@ private:
 
     bool start()
     {
+        startError_ = 0;
         if (path_.empty())
             return false;
         int pair[2];
@@ -162,6 +171,7 @@ private:
         }
         close(status[0]);
         if (child < 0 || got > 0) {
+            startError_ = child < 0 ? errno : execError;
             close(pair[0]);
             if (child > 0)
                 waitpid(child, nullptr, 0);
@@ -193,18 +203,19 @@ private:
     int socket_ = -1;
     int pidfd_ = -1;
     bool ended_ = false;
+    int startError_ = 0;  // why the last start failed: its errno
 };
 
 }  // namespace
 
 std::unique_ptr<DateChanger> makeGuardedChanger(SystemClock&, const std::string&)
 {
-    return std::make_unique<GuardClient>(guardExecutablePath());
+    // Tried even when this user may not run it: exec's errno says why.
+    return std::make_unique<GuardClient>(chosenGuardPath());
 }
 
 std::string guardExecutablePath()
 {
-    const std::string path = currentProgramPath() == RAVODOR_PROGRAM_INSTALLED ? RAVODOR_GUARD_INSTALLED
-                                                                                : RAVODOR_GUARD_BUILT;
+    const std::string path = chosenGuardPath();
     return access(path.c_str(), X_OK) == 0 ? path : std::string();
 }

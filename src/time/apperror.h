@@ -21,6 +21,7 @@ enum ErrorNumber : int {
 enum RefusalCause : int {
     kRefusalNoRight = 0,     // neither the right nor a time service to ask
     kRefusalAuthDenied = 1,  // the system's authorisation was denied or cancelled
+    kRefusalNotInGroup = 2,  // the helper may be started only by a group this user is not in
 };
 
 struct AppError {
