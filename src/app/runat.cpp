@@ -37,6 +37,10 @@ int refuse(const AppError& error)
     case kErrRecordPending:
         say(notChangedMessage(error));
         return kExitSoftware;
+    case kErrProgramRunning:
+        // As when the lock is held: that run ends, this one may follow.
+        say(notChangedMessage(error));
+        return kExitTempFail;
     case kErrTimeService:
     case kErrSyncStillOn:
         say(QStringLiteral("The time service failed: %1").arg(reason));
@@ -77,7 +81,8 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     if (askPassword)
         agent.start(keeper.startGuard());
     // A program that ended with the date altered is put right first.
-    if (const Recovery recovery = keeper.recover(); recovery.found)
+    // One still running is named once, by the refusal below.
+    if (const Recovery recovery = keeper.recover(); recovery.found && !recovery.running)
         say(recoveryMessage(recovery, dates));
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error);

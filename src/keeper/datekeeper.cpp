@@ -89,6 +89,8 @@ AppError DateKeeper::setDate(const CivilDate& date)
 {
     if (pending_.found) {
         recover();
+        if (pending_.running)
+            return {kErrProgramRunning, std::to_string(pending_.running), {}, 0};
         if (pending_.found) {
             // The left record is the only way back to the real date: keep it.
             const std::string why = !pending_.otherMachine.empty()

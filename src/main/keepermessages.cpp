@@ -1,6 +1,7 @@
 #include "keepermessages.h"
 
 #include "datekeeper.h"
+#include "programlock.h"
 
 namespace {
 
@@ -13,6 +14,8 @@ QString reasonOf(const AppError& error)
 
 QString notChangedMessage(const AppError& error)
 {
+    if (error.number == kErrProgramRunning)
+        return runningRefusal(QString::fromStdString(error.description).toLongLong());
     if (error.number == kErrSyncNotPaused)
         return QStringLiteral("Automatic time synchronisation is on and could not be paused (%1). "
                               "The date was not changed.")
@@ -64,6 +67,8 @@ QString recoveryMessage(const Recovery& recovery, const DateText& dates)
                               "may be set to %2: Ravodor there puts it back. Until then Ravodor here changes "
                               "nothing, as it would lose that computer's way back.")
             .arg(QString::fromStdString(recovery.otherMachine), wasSet);
+    if (recovery.running)
+        return runningRefusal(recovery.running);
     if (recovery.guardBusy)
         return QStringLiteral("Ravodor ended while the system date was set to %1, and is still putting the real "
                               "date back. Try again in a moment.")
