@@ -92,7 +92,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     // A guard that ends while the command runs is replaced at once.
     const auto guardEnded = [&keeper] {
         if (const AppError error = keeper.guardEnded())
-            say(guardLostMessage(error));
+            say(guardLostMessage(error, RefusalPlace::CommandLine));
         return keeper.guardEndFd();
     };
     const int status = runCommand(child, command, {keeper.guardEndFd(), guardEnded});
@@ -101,7 +101,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     if (restored.clock) {
         const QString real = dates.format(DateText::toQDate(keeper.realDate()));
         say(restored.clock.number == kErrUnconfirmed
-                ? unconfirmedRestoreMessage(restored.clock, real)
+                ? unconfirmedRestoreMessage(restored.clock, real, RefusalPlace::CommandLine)
                 : QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
                       .arg(real, QString::fromStdString(restored.clock.description)));
         return kExitSoftware;
