@@ -40,6 +40,7 @@ public:
         bool timedated = true;     // false: a bus without the time service
         bool polkitAllows = true;  // false: every authorisation is denied
         std::string failFirst;     // a D-Bus error the first call is answered with, "it broke"
+        int lateFirstMs = -1;      // >= 0: the first call is answered as never answered, and made this much later
         bool session = false;      // true: a session bus (DBUS_SESSION_BUS_ADDRESS), without timedated
     };
 
