@@ -38,8 +38,9 @@ QString lockFolder(const QString& name)
     if (!config.empty() && CreateKey(HKEY_CURRENT_USER, keyPath, &key) == ERROR_SUCCESS) {
         RegCloseKey(key);
         // Below "Software", which is the configuration folder itself.
+        QString belowSoftware = QString::fromStdString(keyPath).section(QLatin1Char('\\'), 1);
         return QString::fromStdString(config) + QLatin1Char('/')
-               + QString::fromStdString(keyPath).section(QLatin1Char('\\'), 1).replace(QLatin1Char('\\'), QLatin1Char('/'));
+               + belowSoftware.replace(QLatin1Char('\\'), QLatin1Char('/'));
     }
 #else
     Q_UNUSED(name)

@@ -61,9 +61,7 @@ Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& 
         return result;
     }
     if (runs(record, record.pid, record.pidStart)) {
-        // Its way back, which only it may change; its anchor is the real instant.
-        result.running = record.pid;
-        result.sameBoot = true;
+        result.running = record.pid;  // its way back, which only it may change
         return result;
     }
     if (runs(record, record.guardPid, record.guardStart)) {

@@ -134,7 +134,8 @@ bool PrivateBus::start(const Options& options)
                   R"({"NTP": %s, "CanNTP": %s, "PolkitAllows": %s, "FailFirst": "%s", "LateFirst": %d, )"
                   R"("Log": "%s/calls"})",
                   options.ntp ? "true" : "false", options.canNtp ? "true" : "false",
-                  options.polkitAllows ? "true" : "false", options.failFirst.c_str(), options.lateFirstMs, dir_.c_str());
+                  options.polkitAllows ? "true" : "false", options.failFirst.c_str(), options.lateFirstMs,
+                  dir_.c_str());
     const std::string log = dir_ + "/timedated.log";
     timedated_ = spawn({kPython, "-m", "dbusmock", "--system", "--template", RAVODOR_TIMEDATED_TEMPLATE, "-p",
                         parameters}, log, log);
