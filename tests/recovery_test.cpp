@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include <unistd.h>
+
 #include "datekeeper.h"
 #include "faketimeservice.h"
 #include "localchanger.h"
@@ -223,12 +225,15 @@ TEST(Roads, TheRealDateComesBackWithSyncOnOrTheRecordStaysAndSaysWhy)
          },
          0, true, false, false},
         {"a record whose program still runs is its own: no change, and it stays as it was",
-         [](World& w) { w.leftBehind([](RestoreRecord& r) { r.pidStart = processStartTime(r.pid); }); },
+         [](World& w) {
+             w.leftBehind([](RestoreRecord& r) { r.pid = getppid(), r.pidStart = processStartTime(r.pid); });
+         },
          setLater, kErrProgramRunning, false, true, false},
         {"a record of an earlier boot names no running program, whatever its process",
          [](World& w) {
              w.leftBehind([](RestoreRecord& r) {
-                 r.bootId = "an-earlier-boot", r.pidStart = processStartTime(r.pid), r.syncPaused = true;
+                 r.bootId = "an-earlier-boot", r.pid = getppid(), r.pidStart = processStartTime(r.pid);
+                 r.syncPaused = true;
              });
          },
          [](World& w) { return w.start().restore().clock; }, 0, false, false, true},

@@ -61,6 +61,9 @@ Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& 
         return result;
     }
     if (runs(record, record.pid, record.pidStart)) {
+        // Of this very process: an earlier keeper's, whose way back this one carries on.
+        if (record.pid == currentProcessId())
+            return {};
         result.running = record.pid;  // its way back, which only it may change
         return result;
     }
