@@ -49,6 +49,12 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
         {{"--at", "2030-01-01", "--", "date", "+%F"}, false, 0, "2030-01-01\n", 2},
         {{"--at", "2030-01-01", "--", "sh", "-c", "exit 3"}, false, 3, "", 2},
         {{"--at", "2030-01-01", "--", "sh", "-c", "kill -TERM $$"}, false, 128 + SIGTERM, "", 2},
+        // The guard the record names, killed as the command's last act. The
+        // program is stopped meanwhile, so it sees both ends at once.
+        {{"--at", "2030-01-01", "--", "sh", "-c",
+          "kill -STOP $PPID; (sleep 0.3; kill -CONT $PPID) >/dev/null 2>&1 & "
+          "kill -KILL $(sed -n 's/^guard_pid=//p' \"$XDG_CONFIG_HOME/Zaduziro/ravodor/RestoreRecord\")"},
+         false, 0, "", 2},
         {{"--version"}, false, 0, "Ravodor " RAVODOR_PROJECT_VERSION "\n", 0},
         {{"--frob"}, false, 64, "", 0},
         {{"--at", "2030-02-30", "--", "true"}, false, 65, "", 0},
@@ -189,12 +195,15 @@ TEST_F(RunAtTest, WhileTheDateIsAlteredASecondRunIsRefusedAndSigtermReachesTheCo
     ASSERT_TRUE(QTest::qWaitFor([&] { return first.process.canReadLine(); }, 10000));
     EXPECT_EQ(first.process.readLine(), "ready\n");
 
-    ChildProgram second;  // sharing the first one's lock and clock
-    second.start({"--at", "2031-01-01", "--", "true"}, {QStringLiteral("XDG_RUNTIME_DIR=") + first.dir.path(),
+    // Sharing the first one's home and clock, with a runtime folder of its
+    // own, as under cron or su.
+    ChildProgram second;
+    second.start({"--at", "2031-01-01", "--", "true"}, {QStringLiteral("HOME=") + first.dir.path(),
                                                         QStringLiteral("FAKECLOCK_STATE=") + first.statePath()});
     ASSERT_TRUE(second.process.waitForFinished(20000));
     EXPECT_EQ(second.process.exitCode(), 75);
-    EXPECT_FALSE(second.process.readAllStandardError().isEmpty());
+    EXPECT_TRUE(second.process.readAllStandardError().startsWith(
+        "ravodor: Another 'ravodor --at' (process " + QByteArray::number(first.process.processId()) + ")"));
     EXPECT_EQ(first.clock("set_count"), 1);
 
     ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -100,7 +101,7 @@ private:
         while ((sent = send(socket_, line.data(), line.size(), MSG_NOSIGNAL)) < 0 && errno == EINTR) {
         }
         if (sent != static_cast<ssize_t>(line.size()))
-            return guardLost();
+            return sent < 0 ? ended() : guardLost();
         std::string reply;
         char c = 0;
         ssize_t got = 0;
@@ -116,9 +117,21 @@ private:
             reply += c;
         }
         AppError answer;
+        if (got <= 0)
+            return ended();
         if (got != 1 || !parseAnswer(reply, &answer))
             return guardLost();
         return answer;
+    }
+
+    // Its end of the socket closes just before it has ended: waits for
+    // that, so that guardRunning() tells it is gone.
+    AppError ended()
+    {
+        pollfd end{pidfd_, POLLIN, 0};
+        while (pidfd_ >= 0 && poll(&end, 1, 1000) < 0 && errno == EINTR) {
+        }
+        return guardLost();
     }
 
     bool start()

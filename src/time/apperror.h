@@ -15,6 +15,7 @@ enum ErrorNumber : int {
     kErrNoRecord = 10003,       // the restore record could not be written
     kErrUnconfirmed = 10004,    // no answer came: the change may still be made, so it counts as made
     kErrRecordPending = 10005,  // a record of an earlier run could not be acted on yet: its reason
+    kErrProgramRunning = 10006, // another Ravodor has the date altered: its process id as description
 };
 
 // Why a set was refused (error 70), so the message can say what to do.

@@ -25,9 +25,12 @@
 #include <thread>
 #include <vector>
 
+#include "clock.h"
 #include "clockright.h"
 #include "guard.h"
 #include "guardprotocol.h"
+#include "privatebus.h"
+#include "timeservice.h"
 
 namespace {
 
@@ -389,6 +392,101 @@ TEST_F(GuardUnixTest, AnEditedRecordLeadsOnlyToItsOwnUndo)
     EXPECT_EQ(guardStatus(), kPutRight);
     EXPECT_EQ(fakeNumber("set_count"), 2);
     EXPECT_LT(std::llabs(fakeNumber("offset_ns")), kNsPerSecond);
+}
+
+// With sync on, over a bus of the test's own: what the program paused is
+// switched back on at the end of the guard's input, a pause whose answer
+// never came but that was made all the same included.
+TEST_F(GuardUnixTest, SyncItPausedIsOnAgainAfterTheEndOfItsInput)
+{
+    if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
+        GTEST_SKIP() << missing;
+    const struct {
+        const char* what;
+        int lateMs;  // the stand-in answers the pause as unanswered and makes it this much later
+        const char* pauseAnswer;
+    } rows[] = {
+        {"a pause answered", -1, "0 "},
+        {"a pause that lands after the guard gave up on it", 100, "10004 "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        PrivateBus::Options options;
+        options.lateFirstMs = row.lateMs;
+        const PrivateBus bus(options);
+        ASSERT_TRUE(bus.ok()) << bus.error();
+        fs::remove(state());
+        int in[2], out[2];
+        ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        const pid_t guard = fork();
+        ASSERT_GE(guard, 0);
+        if (guard == 0) {
+            prctl(PR_CAPBSET_DROP, kCapSysTime);
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            setenv("FAKECLOCK_STATE", state().c_str(), 1);
+            setenv("LD_PRELOAD", RAVODOR_FAKECLOCK_SO, 1);
+            setenv("TZ", "UTC", 1);
+            execl(RAVODOR_GUARD, RAVODOR_GUARD, nullptr);
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        FILE* answers = fdopen(out[0], "r");
+        char line[512];
+        const auto ask = [&](const std::string& request) {
+            EXPECT_EQ(write(in[1], request.data(), request.size()), ssize_t(request.size()));
+            return std::fgets(line, sizeof line, answers) ? std::string(line) : std::string();
+        };
+        EXPECT_EQ(ask("sync-off 0\n").rfind(row.pauseAnswer, 0), 0u) << line;
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));  // landed, and its 0.3 s job done
+        EXPECT_EQ(ask("date 2031-03-15 0\n").rfind("0 ", 0), 0u) << line;
+        close(in[1]);
+        int status = 0;
+        EXPECT_EQ(waitpid(guard, &status, 0), guard);
+        std::fclose(answers);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kPutRight) << status;
+        EXPECT_LT(std::llabs(fakeNumber("offset_ns")), kNsPerSecond);
+        EXPECT_EQ(makeTimeService()->syncState(), SyncState::On);
+    }
+}
+
+// A guard that ends while a request is under way may have carried it out:
+// the program hears "not confirmed", never a refusal, and sees it gone.
+TEST_F(GuardUnixTest, AGuardThatEndsMidRequestLeavesItUnconfirmed)
+{
+    if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
+        GTEST_SKIP() << missing;
+    const PrivateBus bus;  // sync on: the time service refuses the shift for seconds
+    ASSERT_TRUE(bus.ok()) << bus.error();
+    // For the guard the client starts: a fake clock that may not be set, so
+    // the guard asks the time service.
+    struct Environment {
+        explicit Environment(const std::string& fakeState)
+        {
+            setenv("FAKECLOCK_STATE", fakeState.c_str(), 1);
+            setenv("FAKECLOCK_DENY", "1", 1);
+            setenv("LD_PRELOAD", RAVODOR_FAKECLOCK_SO, 1);
+        }
+        ~Environment()
+        {
+            for (const char* name : {"FAKECLOCK_STATE", "FAKECLOCK_DENY", "LD_PRELOAD"})
+                unsetenv(name);
+        }
+    } environment(state());
+    const auto clock = makeSystemClock();
+    const auto guard = makeGuardedChanger(*clock, "ravodor");
+    ASSERT_TRUE(guard->startGuard());
+    const pid_t pid = static_cast<pid_t>(guard->guardPid());
+    std::thread killer([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(pid, SIGKILL);
+    });
+    const AppError answer = guard->setDate({2031, 3, 15}, false);
+    killer.join();
+    EXPECT_EQ(answer.number, kErrUnconfirmed) << answer.description;
+    EXPECT_FALSE(guard->guardRunning());
 }
 
 TEST(GuardUnixStart, TheProgramFindsTheGuardOnlyWhereItWasBuiltOrInstalled)

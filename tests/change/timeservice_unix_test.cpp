@@ -150,7 +150,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, TimeServiceErrorTest,
         ErrorCase{"SyncNoSyncUnitNothingToPause", BusSetup::NoSyncUnit, true, true, 0, "", 0, 0},
         ErrorCase{"SyncPolkitDenies", BusSetup::PolkitDenies, true, true, 0, "", 70, kRefusalAuthDenied},
         ErrorCase{"SyncQuietNeedsPrompt", BusSetup::PolkitDenies, true, false, 0, "", 70, kRefusalAuthDenied, true},
-        ErrorCase{"SyncUnknownError", BusSetup::SyncOn, true, true, 0, "org.example.Broken", 440, 0}),
+        ErrorCase{"SyncUnknownError", BusSetup::SyncOn, true, true, 0, "org.example.Broken", 440, 0},
+        // The caller gave up waiting: the pause may still be made.
+        ErrorCase{"SyncNoReply", BusSetup::SyncOn, true, true, 0, "org.freedesktop.DBus.Error.NoReply",
+                  kErrUnconfirmed, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

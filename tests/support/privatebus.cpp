@@ -140,10 +140,11 @@ bool PrivateBus::start(const Options& options)
 
     char parameters[1024];
     std::snprintf(parameters, sizeof parameters,
-                  R"({"NTP": %s, "CanNTP": %s, "PolkitAllows": %s, "PolkitAsks": %s, "FailFirst": "%s", "Log": "%s"})",
+                  R"({"NTP": %s, "CanNTP": %s, "PolkitAllows": %s, "PolkitAsks": %s, "FailFirst": "%s", )"
+                  R"("LateFirst": %d, "Log": "%s"})",
                   options.ntp ? "true" : "false", options.canNtp ? "true" : "false",
                   options.polkitAllows ? "true" : "false", options.polkitAsks ? "true" : "false",
-                  options.failFirst.c_str(), callLog().c_str());
+                  options.failFirst.c_str(), options.lateFirstMs, callLog().c_str());
     const std::string log = dir_ + "/timedated.log";
     timedated_ = spawn({kPython, "-m", "dbusmock", "--system", "--template", RAVODOR_TIMEDATED_TEMPLATE, "-p",
                         parameters}, log, log);

@@ -41,6 +41,7 @@ public:
         bool polkitAllows = true;  // false: every authorisation is denied
         bool polkitAsks = false;   // true: a quiet call needs a prompt, a prompted one passes
         std::string failFirst;     // a D-Bus error the first call is answered with, "it broke"
+        int lateFirstMs = -1;      // >= 0: the first call is answered as never answered, and made this much later
         bool session = false;      // true: a session bus (DBUS_SESSION_BUS_ADDRESS), without timedated
         // With session: a stand-in notification service offering these
         // capabilities (blank-separated; tests/dbus/notifications.py).
