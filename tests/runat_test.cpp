@@ -83,7 +83,8 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
          "ravodor: You do not have the proper privilege level to alter the System Time.\n\n"
          "Ravodor has not been given the right to set the clock, and the system's time service is not there to "
          "ask. An administrator can give it that right. See \"man ravodor\", section \"THE RIGHT TO SET THE "
-         "CLOCK\", or the section \"Giving the program the right to set the clock\" of " RAVODOR_README ".\n"},
+         "CLOCK\", or the section \"Giving the program the right to set the clock\" of " RAVODOR_README ". To show "
+         "one program this date without any right, use ravodor --at 2030-01-01 --only -- COMMAND.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.date);

@@ -18,12 +18,14 @@
 namespace {
 
 // Why the date could not be set, and the exit code that says so.
-int refuse(const AppError& error)
+// `date` names the way that needs no right.
+int refuse(const AppError& error, const QDate& date)
 {
     const QString reason = QString::fromStdString(error.description);
     switch (error.number) {
     case kErrPermissionDenied:
-        say(refusalMessage(error, RefusalPlace::CommandLine));
+        say(refusalMessage(error, RefusalPlace::CommandLine, kHostSystem, sourceTreeReadme(),
+                               date.toString(Qt::ISODate)));
         return kExitNoPerm;
     case kErrSyncNotPaused:
         say(notChangedMessage(error));
@@ -80,7 +82,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     if (const Recovery recovery = keeper.recover(); recovery.found)
         say(recoveryMessage(recovery, dates));
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
-        return refuse(error);
+        return refuse(error, wanted);
     else if (error)
         say(unconfirmedMessage(dates.format(wanted)));
 
