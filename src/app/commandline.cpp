@@ -24,7 +24,8 @@ const char* const kQtFlagOptions[] = {
 QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
-                          "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n"
+                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
@@ -69,7 +70,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         QStringLiteral("no-ask-password"),
         QStringLiteral("With --at: do not ask for a password in the terminal when the system's time "
                        "service needs one."));
-    parser.addOptions({help, version, date, at, only, noAskPassword});
+    const QCommandLineOption makeLauncher(
+        QStringLiteral("make-launcher"),
+        QStringLiteral("With --at DATE --only: instead of running COMMAND, add a launcher to the applications "
+                       "menu that always runs it so, and print the path of its file."));
+    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -121,7 +126,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
             return usageError(QStringLiteral("--at and --date cannot be used together."));
         if (positional.isEmpty())
             return usageError(QStringLiteral("--at needs a COMMAND to run."));
-        result.action = parser.isSet(only) ? CommandLine::RunOnly : CommandLine::RunAt;
+        if (parser.isSet(makeLauncher) && !parser.isSet(only))
+            return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
+        result.action = parser.isSet(makeLauncher) ? CommandLine::MakeLauncher
+                        : parser.isSet(only)       ? CommandLine::RunOnly
+                                                   : CommandLine::RunAt;
         result.date = parser.value(at);
         result.command = positional;
         result.askPassword = !parser.isSet(noAskPassword);
@@ -129,6 +138,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
     }
     if (parser.isSet(only))
         return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
+    if (parser.isSet(makeLauncher))
+        return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
     if (parser.isSet(noAskPassword))
         return usageError(QStringLiteral("--no-ask-password needs --at DATE and a COMMAND."));
     if (!positional.isEmpty())

@@ -17,6 +17,7 @@
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
+#include "makelauncher.h"
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
@@ -52,6 +53,8 @@ int main(int argc, char* argv[])
         return runAt(commandLine.date, commandLine.command, exeBaseName, commandLine.askPassword);
     case CommandLine::RunOnly:
         return runOnly(commandLine.date, commandLine.command);
+    case CommandLine::MakeLauncher:
+        return makeLauncher(commandLine.date, commandLine.command);
     case CommandLine::Window:
         break;
     }
