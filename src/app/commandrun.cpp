@@ -15,8 +15,14 @@ void say(const QString& text)
     std::fflush(stderr);
 }
 
-int prepareCommand(const QString& dateText, const QStringList& command, PreparedCommand* prepared)
+int prepareCommand(const QString& dateText, const QStringList& command, PreparedCommand* prepared, QString* why)
 {
+    const auto say = [why](const QString& text) {
+        if (why)
+            *why = text;
+        else
+            ::say(text);
+    };
     if (!ChildCommand::supported()) {
         say(QStringLiteral("--at is not supported on this system yet."));
         return kExitUnavailable;

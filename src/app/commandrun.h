@@ -21,8 +21,10 @@ struct PreparedCommand {
     QString name;  // as the caller typed it
 };
 
-// 0 with `prepared` filled; else the exit code, after saying why.
-int prepareCommand(const QString& dateText, const QStringList& command, PreparedCommand* prepared);
+// 0 with `prepared` filled; else the exit code, after saying why, or with
+// the words in `why` when one is given.
+int prepareCommand(const QString& dateText, const QStringList& command, PreparedCommand* prepared,
+                   QString* why = nullptr);
 
 // Its exit status, or the exit code of a start that failed (said).
 int runCommand(ChildCommand& child, const PreparedCommand& command, ChildWatch watch = {});

@@ -41,23 +41,23 @@ QByteArray faketimeOffset(std::int64_t seconds)
 
 }  // namespace
 
-int runOnly(const QString& dateText, const QStringList& arguments)
+int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunch* launch, QString* why)
 {
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, &command))
+    if (const int status = prepareCommand(dateText, arguments, &command, why))
         return status;
     const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
     if (!QFile::exists(library)) {
-        say(QStringLiteral("--only needs the package libfaketime: %1 is missing.").arg(library));
+        *why = QStringLiteral("--only needs the package libfaketime: %1 is missing.").arg(library);
         return kExitUnavailable;
     }
     const std::string& path = command.path;
     if (const PreloadReach reach = preloadReach(path); reach.obstacle != PreloadReach::None) {
         const QString program = QFile::decodeName(reach.program.c_str());
-        say(QStringLiteral("%1 %2, so --only cannot show it the date: use --at without --only.")
-                .arg(reach.program == path ? program
-                                           : QStringLiteral("%1, the interpreter of %2,").arg(program, command.name),
-                     obstacleText(reach.obstacle)));
+        *why = QStringLiteral("%1 %2, so --only cannot show it the date: use --at without --only.")
+                   .arg(reach.program == path ? program
+                                              : QStringLiteral("%1, the interpreter of %2,").arg(program, command.name),
+                        obstacleText(reach.obstacle));
         return kExitOutOfReach;
     }
 
@@ -66,20 +66,40 @@ int runOnly(const QString& dateText, const QStringList& arguments)
     const std::int64_t now = clock->nowNs();
     std::int64_t instant = 0;
     if (const AppError error = clock->instantOn(DateText::toCivil(command.date), now, &instant)) {
-        say(error.number == kErrInvalidCall
-                ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
-                : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description)));
+        *why = error.number == kErrInvalidCall
+                   ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
+                   : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description));
         return error.number == kErrInvalidCall ? kExitNotADate : kExitOsError;
     }
+    launch->argv = std::move(command.argv);
+    launch->path = std::move(command.path);
+    launch->environment.clear();
     // Both carry the fraction of a second of `now`: whole seconds apart.
-    qputenv("FAKETIME", faketimeOffset((instant - now) / kNsPerSecond));
+    launch->environment.append(qMakePair(QByteArray("FAKETIME"), faketimeOffset((instant - now) / kNsPerSecond)));
     // As after a set of the system clock, the clocks that measure time passing run as they did.
-    qputenv("FAKETIME_DONT_FAKE_MONOTONIC", "1");
+    launch->environment.append(qMakePair(QByteArray("FAKETIME_DONT_FAKE_MONOTONIC"), QByteArray("1")));
     QByteArray preload = QFile::encodeName(library);
     if (const QByteArray callers = qgetenv("LD_PRELOAD"); !callers.isEmpty())
         preload += ':' + callers;
-    qputenv("LD_PRELOAD", preload);
+    launch->environment.append(qMakePair(QByteArray("LD_PRELOAD"), preload));
+    return 0;
+}
 
+int runOnly(const QString& dateText, const QStringList& arguments)
+{
+    OnlyLaunch launch;
+    QString why;
+    if (const int status = prepareOnly(dateText, arguments, &launch, &why)) {
+        say(why);
+        return status;
+    }
+    for (const auto& [name, value] : launch.environment)
+        qputenv(name.constData(), value);
+
+    PreparedCommand command;
+    command.argv = std::move(launch.argv);
+    command.path = std::move(launch.path);
+    command.name = arguments.first();
     ChildCommand child;
     return runCommand(child, command);
 }
