@@ -1,11 +1,11 @@
 #include "frmrunprogram.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -79,10 +79,11 @@ void frmRunProgram::createControls()
     // Enter in a box runs the program, as in any run dialog.
     cmdRun->setDefault(true);
 
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(cmdRun, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cmdLauncher, QDialogButtonBox::ActionRole);
-    buttons->addButton(cmdClose, QDialogButtonBox::RejectRole);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdRun);
+    buttons->addWidget(cmdLauncher);
+    buttons->addStretch();
+    buttons->addWidget(cmdClose);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(lblDate, 0, 0);
@@ -95,7 +96,7 @@ void frmRunProgram::createControls()
     grid->addWidget(lblArguments, 3, 0);
     grid->addWidget(txtArguments, 3, 1, 1, 2);
     grid->addWidget(lblMessage, 4, 0, 1, 3);
-    grid->addWidget(buttons, 5, 0, 1, 3);
+    grid->addLayout(buttons, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
