@@ -53,6 +53,9 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
         {{"--at", "2030-02-30", "--", "true"}, false, 65, "", 0},
         {{"--at", "2030-01-01", "--", "no-such-command-anywhere"}, false, 127, "", 0},
         {{"--at", "2030-01-01", "--", "true"}, true, 77, "", 0},
+        // The inner --only counts from the real clock, not from the outer one's date.
+        {{"--at", "2030-01-01", "--only", "--", RAVODOR_PROGRAM, "--at", "2035-01-01", "--only", "--", "date", "+%F"},
+         false, 0, "2035-01-01\n", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -42,6 +43,8 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
         {"setuid", 04755, contents("/bin/echo"), true},
         {"setgid", 02755, contents("/bin/echo"), true},
         {"script", 0755, "#!" + probe + "\n", true},
+        {"env", 0755, "#!/usr/bin/env static_probe\n", true},
+        {"env -S", 0755, "#!/usr/bin/env -S A=1 static_probe -x\n", true},
         {"dynamic", 0755, contents("/bin/echo"), false},
     };
     for (const auto& c : cases) {
@@ -53,7 +56,9 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
         file.close();
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
 
-        ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"});
+        // The probe found on PATH, as env finds it.
+        ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"},
+                      {"PATH=" + QFileInfo(QString::fromLocal8Bit(probe)).path() + ":" + qEnvironmentVariable("PATH")});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         const QString err = QString::fromLocal8Bit(ravodor.process.readAllStandardError());
         EXPECT_EQ(ravodor.process.exitCode(), c.refused ? 78 : 0) << err.toStdString();

@@ -63,7 +63,9 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
 
     // The same instant as Set picks: this local time of day on DATE.
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
-    const std::int64_t now = clock->nowNs();
+    // Under an outer --only this process's own clock is faked already, and
+    // the offset is added to the unfaked one.
+    const std::int64_t now = unfakedNowNs();
     std::int64_t instant = 0;
     if (const AppError error = clock->instantOn(DateText::toCivil(command.date), now, &instant)) {
         *why = error.number == kErrInvalidCall
@@ -79,8 +81,12 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
     // As after a set of the system clock, the clocks that measure time passing run as they did.
     launch->environment.append(qMakePair(QByteArray("FAKETIME_DONT_FAKE_MONOTONIC"), QByteArray("1")));
     QByteArray preload = QFile::encodeName(library);
-    if (const QByteArray callers = qgetenv("LD_PRELOAD"); !callers.isEmpty())
-        preload += ':' + callers;
+    // The loader splits the list at blanks and colons. An outer --only's
+    // libfaketime is there already.
+    for (const QByteArray& entry : qgetenv("LD_PRELOAD").replace(' ', ':').split(':')) {
+        if (!entry.isEmpty() && entry != QFile::encodeName(library))
+            preload += ':' + entry;
+    }
     launch->environment.append(qMakePair(QByteArray("LD_PRELOAD"), preload));
     return 0;
 }

@@ -63,3 +63,7 @@ public:
 
 // The operating system's clock (clock_unix.cpp / clock_win.cpp).
 std::unique_ptr<SystemClock> makeSystemClock();
+
+// The wall clock as the system keeps it, past a library preloaded to fake it
+// (libfaketime): what such a library adds its offset to.
+std::int64_t unfakedNowNs();

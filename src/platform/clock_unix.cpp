@@ -10,7 +10,9 @@
 #include <limits>
 #include <string>
 
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -154,4 +156,12 @@ public:
 std::unique_ptr<SystemClock> makeSystemClock()
 {
     return std::make_unique<UnixClock>();
+}
+
+std::int64_t unfakedNowNs()
+{
+    // libfaketime replaces clock_gettime(), not the system call.
+    timespec ts{};
+    syscall(SYS_clock_gettime, CLOCK_REALTIME, &ts);
+    return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
 }

@@ -226,3 +226,8 @@ std::unique_ptr<SystemClock> makeSystemClock()
 {
     return std::make_unique<WindowsClock>();
 }
+
+std::int64_t unfakedNowNs()
+{
+    return WindowsClock().nowNs();
+}
