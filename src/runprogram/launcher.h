@@ -11,9 +11,6 @@ struct Launcher {
     QStringList command;  // PROGRAM [ARG...]
 };
 
-// The Exec value that hands exactly `arguments` to the program they name.
-QString desktopExec(const QStringList& arguments);
-
 // The whole entry, its Icon from iconFor().
 QString launcherEntry(const Launcher& launcher);
 

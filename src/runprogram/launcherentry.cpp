@@ -45,8 +45,7 @@ QString quoted(const QString& argument)
     return QLatin1Char('"') + inQuotes + QLatin1Char('"');
 }
 
-}  // namespace
-
+// The Exec value that hands exactly `arguments` to the program they name.
 QString desktopExec(const QStringList& arguments)
 {
     QStringList words;
@@ -54,6 +53,8 @@ QString desktopExec(const QStringList& arguments)
         words << quoted(argument);
     return escaped(words.join(QLatin1Char(' ')));
 }
+
+}  // namespace
 
 QString launcherEntry(const Launcher& launcher)
 {
