@@ -73,14 +73,18 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
 TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNeverSet)
 {
     ChildProgram ravodor;
-    // The command reads the time, then starts `date` a second later.
+    // The command reads the time, then starts `date` a second later. It
+    // ends by exec, so libfaketime cannot clean up after itself.
     ravodor.start({"--at", "2030-06-15", "--only", "--", "perl", "-e",
-                   "print time, qq(\\n); sleep 1; system qw(date), '+%F %s'"});
+                   "print time, qq(\\n); sleep 1; system qw(date), '+%F %s'; print $$; exec qw(true)"});
     ASSERT_TRUE(ravodor.process.waitForFinished(20000));
     EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
     const QList<QByteArray> seen = ravodor.process.readAllStandardOutput().simplified().split(' ');
-    ASSERT_EQ(seen.size(), 3);
+    ASSERT_EQ(seen.size(), 4);
     EXPECT_EQ(seen[1], "2030-06-15");
+    // libfaketime's shared memory, named after the command, is gone with it.
+    for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        EXPECT_FALSE(QFile::exists(name + QString::fromLatin1(seen[3]))) << name;
     const qint64 later = seen[2].toLongLong() - seen[0].toLongLong();
     EXPECT_GE(later, 1);
     EXPECT_LT(later, 10);

@@ -1,11 +1,16 @@
 #include "runonly.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "childcommand.h"
 #include "clock.h"
@@ -37,6 +42,23 @@ QString obstacleText(PreloadReach::Obstacle obstacle)
 QByteArray faketimeOffset(std::int64_t seconds)
 {
     return (seconds >= 0 ? QByteArray("+") : QByteArray()) + QByteArray::number(qint64(seconds));
+}
+
+// libfaketime (0.9.10) makes shared memory named after the command's process,
+// for the programs it starts to share, and removes it only at a normal exit:
+// a command that ends by exec or by a signal leaves it. What is mapped stays.
+void removeFaketimeLeftovers(long pid)
+{
+#ifdef Q_OS_UNIX
+    for (const char* name : {"/dev/shm/faketime_shm_%1", "/dev/shm/sem.faketime_sem_%1"}) {
+        const QString path = QString::fromLatin1(name).arg(pid);
+        const QFileInfo file(path);
+        if (file.isFile() && !file.isSymLink() && file.ownerId() == ::geteuid())
+            QFile::remove(path);
+    }
+#else
+    Q_UNUSED(pid);
+#endif
 }
 
 }  // namespace
@@ -107,5 +129,8 @@ int runOnly(const QString& dateText, const QStringList& arguments)
     command.path = std::move(launch.path);
     command.name = arguments.first();
     ChildCommand child;
-    return runCommand(child, command);
+    const int status = runCommand(child, command);
+    if (child.lastPid() > 0)
+        removeFaketimeLeftovers(child.lastPid());
+    return status;
 }
