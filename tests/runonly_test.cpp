@@ -7,8 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "childprogram.h"
 #include "testenv.h"
@@ -90,6 +94,42 @@ TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNe
     EXPECT_LT(later, 10);
     EXPECT_EQ(ravodor.clock("set_count"), 0);
     EXPECT_EQ(ravodor.clock("offset_ns"), 0);
+}
+
+// A two-digit year is read by the locale's rule; at a terminal the reading is shown.
+TEST_F(RunOnlyTest, AtATerminalADateNotWrittenYyyyMmDdIsEchoedAsRead)
+{
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    // Held open, so what the program wrote stays readable after it ended.
+    const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(side, 0);
+    const struct {
+        const char* date;
+        bool onTerminal;
+        QByteArray err;
+    } cases[] = {
+        {"31/12/30", true, "ravodor: 31/12/30 read as 1930-12-31\r\n"},
+        {"31/12/30", false, ""},
+        {"2030-12-31", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ChildProgram ravodor;
+        if (c.onTerminal)
+            ravodor.process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+        ravodor.start({"--at", c.date, "--only", "--", "date", "+%F"}, {"LC_ALL=en_GB.UTF-8"});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), 0);
+        EXPECT_EQ(ravodor.process.readAllStandardOutput(), c.date[2] == '/' ? "1930-12-31\n" : "2030-12-31\n");
+        char buffer[512];
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        EXPECT_EQ(QByteArray(buffer, int(std::max<ssize_t>(got, 0))) + ravodor.process.readAllStandardError(), c.err);
+    }
+    ::close(side);
+    ::close(terminal);
 }
 
 TEST_F(RunOnlyTest, SigtermReachesTheCommandWhoseStatusComesThrough)

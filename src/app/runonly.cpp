@@ -66,7 +66,9 @@ void removeFaketimeLeftovers(long pid)
 int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunch* launch, QString* why)
 {
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, &command, why))
+    // libfaketime takes any date the program does.
+    const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date.")};
+    if (const int status = prepareCommand(dateText, arguments, span, &command, why))
         return status;
     const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
     if (!QFile::exists(library)) {
@@ -83,13 +85,17 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
         return kExitOutOfReach;
     }
 
-    // The same instant as Set picks: this local time of day on DATE.
+    // The same instant as Set picks: this local time of day on DATE, or the
+    // time of day given, with skipped and repeated times resolved the same way.
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Under an outer --only this process's own clock is faked already, and
     // the offset is added to the unfaked one.
     const std::int64_t now = unfakedNowNs();
     std::int64_t instant = 0;
-    if (const AppError error = clock->instantOn(DateText::toCivil(command.date), now, &instant)) {
+    const CivilDate day = DateText::toCivil(command.date);
+    if (const AppError error = command.secondOfDay < 0
+                                   ? clock->instantOn(day, now, &instant)
+                                   : instantAtTimeOfDay(day, command.secondOfDay, now, &instant)) {
         *why = error.number == kErrInvalidCall
                    ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
                    : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description));
