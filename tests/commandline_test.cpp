@@ -57,6 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"AtWithoutDashes", S{"--at", kDay, "ls", "-l", "--date", "x"}, CommandLine::RunAt, kDay,
                   S{"ls", "-l", "--date", "x"}, {}},
         ParseCase{"AtOnly", S{"--at", kDay, "--only", "--", "ls"}, CommandLine::RunOnly, kDay, S{"ls"}, {}},
+        ParseCase{"AtTimeOnly", S{"--at", kDay + "T23:59:58", "--only", "--", "ls"}, CommandLine::RunOnly,
+                  kDay + "T23:59:58", S{"ls"}, {}},
+        ParseCase{"AtTimeWithoutOnly", S{"--at", kDay + "T23:59", "--", "ls"}, CommandLine::Usage, {}, {},
+                  "ravodor: A time of day needs --only: the system-wide way keeps the time of day and changes the "
+                  "date alone."},
         ParseCase{"OnlyAfterCommand", S{"--at", kDay, "ls", "--only"}, CommandLine::RunAt, kDay, S{"ls", "--only"},
                   {}},
         ParseCase{"OnlyWithoutAt", S{"--only", "--date", kDay}, CommandLine::Usage, {}, {},

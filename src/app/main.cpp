@@ -12,6 +12,7 @@
 
 #include "appicon.h"
 #include "commandline.h"
+#include "commandrun.h"
 #include "datekeeper.h"
 #include "firstframe.h"
 #include "frmmain.h"
@@ -41,6 +42,9 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.action == CommandLine::RunAt || commandLine.action == CommandLine::RunOnly
+        || commandLine.action == CommandLine::MakeLauncher || commandLine.hasDate)
+        echoReadDate(commandLine.date);
     switch (commandLine.action) {
     case CommandLine::Help:
     case CommandLine::Version:

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
+
 #include "authagent.h"
 #include "childcommand.h"
 #include "clock.h"
@@ -54,8 +56,19 @@ int refuse(const AppError& error, const QDate& date)
 int runAt(const QString& dateText, const QStringList& arguments, const std::string& exeBaseName, bool askPassword)
 {
     // Everything that can fail without the date is checked before it changes.
+    const std::unique_ptr<SystemClock> clock = makeSystemClock();
+    std::int64_t firstSecond = 0;
+    std::int64_t lastSecond = 0;
+    settableSeconds(&firstSecond, &lastSecond);
+    const auto dateAt = [&clock](std::int64_t second, const QDate& otherwise) {
+        const CivilDate date = clock->localDate(second);
+        return date.isNull() ? otherwise : DateText::toQDate(date);
+    };
+    const DateSpan span{std::max(DateText::minimum(), dateAt(firstSecond, DateText::minimum())),
+                        std::min(DateText::maximum(), dateAt(lastSecond, DateText::maximum())),
+                        QStringLiteral("The system cannot be set to that date.")};
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, &command))
+    if (const int status = prepareCommand(dateText, arguments, span, &command))
         return status;
     const DateText dates(QLocale::system());
     const QDate wanted = command.date;
@@ -70,7 +83,6 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     ChildCommand child;
     // Ends after the keeper: the way back may prompt as well.
     AuthAgent agent;
-    const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Only the guard sets the clock.
     DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
     keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };

@@ -1,11 +1,16 @@
 #include "runonly.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "childcommand.h"
 #include "clock.h"
@@ -39,12 +44,31 @@ QByteArray faketimeOffset(std::int64_t seconds)
     return (seconds >= 0 ? QByteArray("+") : QByteArray()) + QByteArray::number(qint64(seconds));
 }
 
+// libfaketime (0.9.10) makes shared memory named after the command's process,
+// for the programs it starts to share, and removes it only at a normal exit:
+// a command that ends by exec or by a signal leaves it. What is mapped stays.
+void removeFaketimeLeftovers(long pid)
+{
+#ifdef Q_OS_UNIX
+    for (const char* name : {"/dev/shm/faketime_shm_%1", "/dev/shm/sem.faketime_sem_%1"}) {
+        const QString path = QString::fromLatin1(name).arg(pid);
+        const QFileInfo file(path);
+        if (file.isFile() && !file.isSymLink() && file.ownerId() == ::geteuid())
+            QFile::remove(path);
+    }
+#else
+    Q_UNUSED(pid);
+#endif
+}
+
 }  // namespace
 
 int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunch* launch, QString* why)
 {
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, &command, why))
+    // libfaketime takes any date the program does.
+    const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date.")};
+    if (const int status = prepareCommand(dateText, arguments, span, &command, why))
         return status;
     const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
     if (!QFile::exists(library)) {
@@ -61,13 +85,17 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
         return kExitOutOfReach;
     }
 
-    // The same instant as Set picks: this local time of day on DATE.
+    // The same instant as Set picks: this local time of day on DATE, or the
+    // time of day given, with skipped and repeated times resolved the same way.
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Under an outer --only this process's own clock is faked already, and
     // the offset is added to the unfaked one.
     const std::int64_t now = unfakedNowNs();
     std::int64_t instant = 0;
-    if (const AppError error = clock->instantOn(DateText::toCivil(command.date), now, &instant)) {
+    const CivilDate day = DateText::toCivil(command.date);
+    if (const AppError error = command.secondOfDay < 0
+                                   ? clock->instantOn(day, now, &instant)
+                                   : instantAtTimeOfDay(day, command.secondOfDay, now, &instant)) {
         *why = error.number == kErrInvalidCall
                    ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
                    : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description));
@@ -107,5 +135,8 @@ int runOnly(const QString& dateText, const QStringList& arguments)
     command.path = std::move(launch.path);
     command.name = arguments.first();
     ChildCommand child;
-    return runCommand(child, command);
+    const int status = runCommand(child, command);
+    if (child.lastPid() > 0)
+        removeFaketimeLeftovers(child.lastPid());
+    return status;
 }
