@@ -30,7 +30,8 @@ protected:
         if (which == RunProgram)
             owned.reset(new frmRunProgram(window.get(), window->Text2->text(), services.dates));
         else
-            owned.reset(which == Presets ? loaded(new frmPresets(*window)) : loaded(new frmabout(services, window.get())));
+            owned.reset(which == Presets ? loaded(new frmPresets(*window))
+                                         : loaded(new frmabout(services, window.get())));
         owned->show();
         owned->activateWindow();
         EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == owned.get(); }));
@@ -198,7 +199,8 @@ TEST_F(AccessibilityTest, TabAndShiftTabVisitEveryEnabledControlOnce)
         {Presets, {"cmdPick", "cmdRemove", "txtPresetDescription", "txtPresetDate", "cmdAdd", "cmdDone", "List1"}},
         {About, {"lblurl", "cmdok"}},
         // The time of day only once it is wanted.
-        {RunProgram, {"chkTime", "txtProgram", "cmdBrowse", "txtArguments", "cmdRun", "cmdLauncher", "cmdClose", "txtDate"}},
+        {RunProgram,
+         {"chkTime", "txtProgram", "cmdBrowse", "txtArguments", "cmdRun", "cmdLauncher", "cmdClose", "txtDate"}},
     };
     for (const auto& c : cycles) {
         SCOPED_TRACE(c.forwards.last().toStdString());

@@ -92,10 +92,12 @@ TEST_F(RunProgramTest, TheDialogRunsTheProgramAtItsDateOrSaysWhyNot)
         SCOPED_TRACE(c.name);
         const QString seen = dir.filePath(QStringLiteral("seen file"));
         QFile::remove(seen);
-        frmRunProgram dialog(nullptr, QStringLiteral("15/06/2030"), DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
+        frmRunProgram dialog(nullptr, QStringLiteral("15/06/2030"),
+                             DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
         dialog.setRavodor(QStringLiteral(RAVODOR_PROGRAM));
         dialog.findChild<QLineEdit*>(QStringLiteral("txtProgram"))->setText(c.program);
-        dialog.findChild<QLineEdit*>(QStringLiteral("txtArguments"))->setText(QLatin1Char('"') + seen + QLatin1Char('"'));
+        dialog.findChild<QLineEdit*>(QStringLiteral("txtArguments"))
+            ->setText(QLatin1Char('"') + seen + QLatin1Char('"'));
         if (*c.time) {
             dialog.findChild<QCheckBox*>(QStringLiteral("chkTime"))->setChecked(true);
             dialog.findChild<QTimeEdit*>(QStringLiteral("timTime"))->setTime(QTime::fromString(QLatin1String(c.time)));
@@ -154,12 +156,14 @@ TEST_F(RunProgramTest, TheLauncherQuotesAsDesktopsReadAndTakesTheProgramsOwnIcon
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QString why;
-        const QString path = writeLauncher({QStringLiteral("/usr/bin/ravodor"), QStringLiteral("2030-06-15"), c.command}, &why);
+        const QString path =
+            writeLauncher({QStringLiteral("/usr/bin/ravodor"), QStringLiteral("2030-06-15"), c.command}, &why);
         ASSERT_FALSE(path.isEmpty()) << why.toStdString();
         EXPECT_EQ(QFileInfo(path).fileName(), QLatin1String(c.file));
         const QList<QByteArray> lines = contents(path).split('\n');
         EXPECT_TRUE(lines.contains("Name=" + QByteArray(c.name)));
-        EXPECT_TRUE(lines.contains("Exec=/usr/bin/ravodor --at 2030-06-15 --only -- " + c.exec)) << contents(path).toStdString();
+        EXPECT_TRUE(lines.contains("Exec=/usr/bin/ravodor --at 2030-06-15 --only -- " + c.exec))
+            << contents(path).toStdString();
         EXPECT_TRUE(lines.contains("Icon=" + c.icon));
         if (!validator.isEmpty()) {
             QProcess validate;
@@ -170,7 +174,8 @@ TEST_F(RunProgramTest, TheLauncherQuotesAsDesktopsReadAndTakesTheProgramsOwnIcon
         }
     }
     // The first of the same name is still there as it was.
-    EXPECT_TRUE(contents(folders.dataHome() + "/applications/org.example.ravodor.at-2030-06-15-printf-1.desktop").contains("two words"));
+    const QString first = folders.dataHome() + "/applications/org.example.ravodor.at-2030-06-15-printf-1.desktop";
+    EXPECT_TRUE(contents(first).contains("two words"));
 }
 
 }  // namespace

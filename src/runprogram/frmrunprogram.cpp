@@ -143,7 +143,8 @@ void frmRunProgram::cmdRun_Click()
     // Through --only, whose own clean-up runs when the program ends, however
     // long after this window has gone.
     const QString date = atDate();
-    const QStringList arguments = QStringList{QStringLiteral("--at"), date, QStringLiteral("--only"), QStringLiteral("--")} + command;
+    const QStringList arguments =
+        QStringList{QStringLiteral("--at"), date, QStringLiteral("--only"), QStringLiteral("--")} + command;
     if (!QProcess::startDetached(ravodor_, arguments)) {
         tell(QStringLiteral("%1 could not be started.").arg(ravodor_));
         return;

@@ -39,7 +39,8 @@ QString writeLauncher(const Launcher& launcher, QString* why)
         if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (claim.exists())
                 continue;
-            *why = QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), claim.errorString());
+            *why = QStringLiteral("%1 could not be written: %2")
+                       .arg(QDir::toNativeSeparators(path), claim.errorString());
             return {};
         }
         claim.close();
