@@ -11,11 +11,12 @@
 
 #include "frmabout.h"
 #include "frmpresets.h"
+#include "frmrunprogram.h"
 #include "testenv.h"
 
 namespace {
 
-enum Window { Main, Presets, About };
+enum Window { Main, Presets, About, RunProgram };
 
 class AccessibilityTest : public MainWindowTest {
 protected:
@@ -26,7 +27,11 @@ protected:
             show();
         if (which == Main)
             return window.get();
-        owned.reset(which == Presets ? loaded(new frmPresets(*window)) : loaded(new frmabout(services, window.get())));
+        if (which == RunProgram)
+            owned.reset(new frmRunProgram(window.get(), window->Text2->text(), services.dates));
+        else
+            owned.reset(which == Presets ? loaded(new frmPresets(*window))
+                                         : loaded(new frmabout(services, window.get())));
         owned->show();
         owned->activateWindow();
         EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == owned.get(); }));
@@ -112,8 +117,18 @@ TEST_F(AccessibilityTest, EveryInteractiveControlIsNamedAndDescribedByItsTooltip
         {About, "imgicon", QAccessible::Graphic, "Ravodor icon"},
         {About, "lblurl", QAccessible::Link, "https://www.example.org/ravodor"},
         {About, "cmdok", QAccessible::Button, "Ok"},
+        {Main, "menuRunProgram", QAccessible::MenuItem, "Run a program at this date\u2026"},
+        {RunProgram, "txtDate", QAccessible::EditableText, "Date:"},
+        {RunProgram, "chkTime", QAccessible::CheckBox, "Time of day:"},
+        {RunProgram, "timTime", QAccessible::SpinBox, "Time of day"},
+        {RunProgram, "txtProgram", QAccessible::EditableText, "Program:"},
+        {RunProgram, "cmdBrowse", QAccessible::Button, "Browse..."},
+        {RunProgram, "txtArguments", QAccessible::EditableText, "Arguments:"},
+        {RunProgram, "cmdRun", QAccessible::Button, "Run"},
+        {RunProgram, "cmdLauncher", QAccessible::Button, "Make a launcher"},
+        {RunProgram, "cmdClose", QAccessible::Button, "Close"},
     };
-    for (Window which : {Main, Presets, About}) {
+    for (Window which : {Main, Presets, About, RunProgram}) {
         QWidget* shown = open(which);
         for (const auto& c : controls) {
             if (c.window != which)
@@ -183,6 +198,9 @@ TEST_F(AccessibilityTest, TabAndShiftTabVisitEveryEnabledControlOnce)
         {Main, {"cmdSet", "cmdReset", "cmdAbout", "cmdHide", "cmdExit", "Check1", "Text2"}},
         {Presets, {"cmdPick", "cmdRemove", "txtPresetDescription", "txtPresetDate", "cmdAdd", "cmdDone", "List1"}},
         {About, {"lblurl", "cmdok"}},
+        // The time of day only once it is wanted.
+        {RunProgram,
+         {"chkTime", "txtProgram", "cmdBrowse", "txtArguments", "cmdRun", "cmdLauncher", "cmdClose", "txtDate"}},
     };
     for (const auto& c : cycles) {
         SCOPED_TRACE(c.forwards.last().toStdString());

@@ -22,6 +22,11 @@ TEST(RefusalMessage, FirstLineThenAdviceForSystemAndCauseThenWhereToReadOn)
     const char* manual = " See \"man ravodor\", section \"THE RIGHT TO SET THE CLOCK\"";
     const char* password = "Changing the date needs an administrator's password. Without one, ask an administrator "
                            "to give Ravodor the right to set the clock.";
+    // The way that needs no right, last.
+    const QString window = QStringLiteral(" To show one program this date without any right, use Preset \u25b8 Run a "
+                                          "program at this date\u2026");
+    const char* commandLine = " To show one program this date without any right, use ravodor --at 2030-12-31 --only "
+                              "-- COMMAND.";
     const struct {
         HostSystem system;
         int cause;
@@ -30,19 +35,21 @@ TEST(RefusalMessage, FirstLineThenAdviceForSystemAndCauseThenWhereToReadOn)
         QString expected;
     } cases[] = {
         {HostSystem::Unix, kRefusalAuthDenied, RefusalPlace::Window, "",
-         QString::fromUtf8(privilege) + "\r\n\r\n" + password + manual + "."},
+         QString::fromUtf8(privilege) + "\r\n\r\n" + password + manual + "." + window},
         {HostSystem::Unix, kRefusalAuthDenied, RefusalPlace::CommandLine, "",
-         QStringLiteral("The system's authorisation to set the clock was denied.\n\n") + password + manual + "."},
+         QStringLiteral("The system's authorisation to set the clock was denied.\n\n") + password + manual + "."
+             + commandLine},
         {HostSystem::Unix, kRefusalNoRight, RefusalPlace::CommandLine, "/src/README.md",
          QString::fromUtf8(privilege)
              + "\n\nRavodor has not been given the right to set the clock, and the system's time service is not "
                "there to ask. An administrator can give it that right."
-             + manual + ", or the section \"Giving the program the right to set the clock\" of /src/README.md."},
+             + manual + ", or the section \"Giving the program the right to set the clock\" of /src/README.md."
+             + commandLine},
         {HostSystem::Unix, kRefusalNotInGroup, RefusalPlace::Window, "",
          QString::fromUtf8(privilege)
              + "\r\n\r\nOn this computer only members of the group ravodor may change the date. Ask an "
                "administrator to make you a member, then log in again."
-             + manual + "."},
+             + manual + "." + window},
         {HostSystem::Windows, kRefusalNoRight, RefusalPlace::Window, "/src/README.md",
          QString::fromUtf8(privilege)
              + "\r\n\r\nStart Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "
@@ -51,7 +58,8 @@ TEST(RefusalMessage, FirstLineThenAdviceForSystemAndCauseThenWhereToReadOn)
     for (const auto& c : cases) {
         AppError refused = AppError::permissionDenied();
         refused.cause = c.cause;
-        EXPECT_EQ(refusalMessage(refused, c.place, c.system, QString::fromUtf8(c.readme)), c.expected);
+        EXPECT_EQ(refusalMessage(refused, c.place, c.system, QString::fromUtf8(c.readme), QStringLiteral("2030-12-31")),
+                  c.expected);
     }
     // The sections the advice points to are there.
     EXPECT_TRUE(contents(RAVODOR_MANUAL).contains("\n.SH THE RIGHT TO SET THE CLOCK\n"));

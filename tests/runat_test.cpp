@@ -60,6 +60,12 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
         {{"--at", "2030-02-30", "--", "true"}, false, 65, "", 0},
         {{"--at", "2030-01-01", "--", "no-such-command-anywhere"}, false, 127, "", 0},
         {{"--at", "2030-01-01", "--", "true"}, true, 77, "", 0},
+        // The inner --only counts from the real clock, not from the outer one's date.
+        {{"--at", "2030-01-01", "--only", "--", RAVODOR_PROGRAM, "--at", "2035-01-01", "--only", "--", "date", "+%F"},
+         false, 0, "2035-01-01\n", 0},
+        // To the second, and running on.
+        {{"--at", "2030-01-01T10:20:30", "--only", "--", "sh", "-c", "date +%FT%T | cut -c1-18"}, false, 0,
+         "2030-01-01T10:20:3\n", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -86,16 +92,22 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
         QByteArray err;
     } cases[] = {
         {"tomorrow", false, 65, "ravodor: 'tomorrow' is not a date; write it as YYYY-MM-DD.\n"},
+        {"2030-02-30", false, 65, "ravodor: 2030-02-30 is no day of February 2030\n"},
+        // The kernel's last second to set, in UTC.
+        {"2232-04-19", false, 65,
+         "ravodor: The system cannot be set to that date. It takes dates from 1970-01-01 to 2232-04-18.\n"},
         {"2030-01-01", true, 77,
          "ravodor: You do not have the proper privilege level to alter the System Time.\n\n"
          "Ravodor has not been given the right to set the clock, and the system's time service is not there to "
          "ask. An administrator can give it that right. See \"man ravodor\", section \"THE RIGHT TO SET THE "
-         "CLOCK\", or the section \"Giving the program the right to set the clock\" of " RAVODOR_README ".\n"},
+         "CLOCK\", or the section \"Giving the program the right to set the clock\" of " RAVODOR_README ". To show "
+         "one program this date without any right, use ravodor --at 2030-01-01 --only -- COMMAND.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.date);
         ChildProgram ravodor;
-        ravodor.start({"--at", c.date, "--", "true"}, c.deny ? QStringList{QStringLiteral("FAKECLOCK_DENY=1")} : QStringList{});
+        ravodor.start({"--at", c.date, "--", "true"},
+                      {QStringLiteral("TZ=UTC"), QStringLiteral("FAKECLOCK_DENY=") + (c.deny ? "1" : "")});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         EXPECT_EQ(ravodor.process.exitCode(), c.code);
         EXPECT_EQ(ravodor.process.readAllStandardError(), c.err);

@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "childprogram.h"
 #include "testenv.h"
@@ -42,6 +47,8 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
         {"setuid", 04755, contents("/bin/echo"), true},
         {"setgid", 02755, contents("/bin/echo"), true},
         {"script", 0755, "#!" + probe + "\n", true},
+        {"env", 0755, "#!/usr/bin/env static_probe\n", true},
+        {"env -S", 0755, "#!/usr/bin/env -S A=1 static_probe -x\n", true},
         {"dynamic", 0755, contents("/bin/echo"), false},
     };
     for (const auto& c : cases) {
@@ -53,7 +60,9 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
         file.close();
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
 
-        ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"});
+        // The probe found on PATH, as env finds it.
+        ravodor.start({"--at", "2030-01-01", "--only", "--", path, "ran"},
+                      {"PATH=" + QFileInfo(QString::fromLocal8Bit(probe)).path() + ":" + qEnvironmentVariable("PATH")});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         const QString err = QString::fromLocal8Bit(ravodor.process.readAllStandardError());
         EXPECT_EQ(ravodor.process.exitCode(), c.refused ? 78 : 0) << err.toStdString();
@@ -68,19 +77,59 @@ TEST_F(RunOnlyTest, CommandsNoPreloadReachesAreRefusedBeforeTheyRun)
 TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNeverSet)
 {
     ChildProgram ravodor;
-    // The command reads the time, then starts `date` a second later.
+    // The command reads the time, then starts `date` a second later. It
+    // ends by exec, so libfaketime cannot clean up after itself.
     ravodor.start({"--at", "2030-06-15", "--only", "--", "perl", "-e",
-                   "print time, qq(\\n); sleep 1; system qw(date), '+%F %s'"});
+                   "print time, qq(\\n); sleep 1; system qw(date), '+%F %s'; print $$; exec qw(true)"});
     ASSERT_TRUE(ravodor.process.waitForFinished(20000));
     EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
     const QList<QByteArray> seen = ravodor.process.readAllStandardOutput().simplified().split(' ');
-    ASSERT_EQ(seen.size(), 3);
+    ASSERT_EQ(seen.size(), 4);
     EXPECT_EQ(seen[1], "2030-06-15");
+    // libfaketime's shared memory, named after the command, is gone with it.
+    for (const char* name : {"/dev/shm/faketime_shm_", "/dev/shm/sem.faketime_sem_"})
+        EXPECT_FALSE(QFile::exists(name + QString::fromLatin1(seen[3]))) << name;
     const qint64 later = seen[2].toLongLong() - seen[0].toLongLong();
     EXPECT_GE(later, 1);
     EXPECT_LT(later, 10);
     EXPECT_EQ(ravodor.clock("set_count"), 0);
     EXPECT_EQ(ravodor.clock("offset_ns"), 0);
+}
+
+// A two-digit year is read by the locale's rule; at a terminal the reading is shown.
+TEST_F(RunOnlyTest, AtATerminalADateNotWrittenYyyyMmDdIsEchoedAsRead)
+{
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    // Held open, so what the program wrote stays readable after it ended.
+    const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(side, 0);
+    const struct {
+        const char* date;
+        bool onTerminal;
+        QByteArray err;
+    } cases[] = {
+        {"31/12/30", true, "ravodor: 31/12/30 read as 1930-12-31\r\n"},
+        {"31/12/30", false, ""},
+        {"2030-12-31", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ChildProgram ravodor;
+        if (c.onTerminal)
+            ravodor.process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+        ravodor.start({"--at", c.date, "--only", "--", "date", "+%F"}, {"LC_ALL=en_GB.UTF-8"});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), 0);
+        EXPECT_EQ(ravodor.process.readAllStandardOutput(), c.date[2] == '/' ? "1930-12-31\n" : "2030-12-31\n");
+        char buffer[512];
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        EXPECT_EQ(QByteArray(buffer, int(std::max<ssize_t>(got, 0))) + ravodor.process.readAllStandardError(), c.err);
+    }
+    ::close(side);
+    ::close(terminal);
 }
 
 TEST_F(RunOnlyTest, SigtermReachesTheCommandWhoseStatusComesThrough)

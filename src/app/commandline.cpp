@@ -3,6 +3,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "datetext.h"
 #include "version.h"
@@ -21,17 +22,23 @@ const char* const kQtFlagOptions[] = {
     "reverse", "widgetcount", "nograb", "dograb", "sync", "cmap", "testability",
 };
 
+// DATE with a time of day, valid or not: what --at takes with --only alone.
+const QRegularExpression kTimeOfDay(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T"));
+
 QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
-                          "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n"
+                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
 // A date the user can copy: day and month tell apart in every order.
 QString dateForms(const QLocale& locale)
 {
-    return QStringLiteral("DATE is written YYYY-MM-DD, or in the short form of the locale, for example %1.")
+    return QStringLiteral("DATE is written YYYY-MM-DD, or in the short form of the locale, for example %1.\n"
+                          "With --only, DATE may give a local time of day too: YYYY-MM-DDTHH:MM[:SS], "
+                          "for example 2030-12-31T23:59:50.")
         .arg(DateText(locale).format(QDate(2030, 12, 31)));
 }
 
@@ -64,12 +71,17 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
     const QCommandLineOption only(
         QStringLiteral("only"),
         QStringLiteral("With --at: show DATE to COMMAND and the programs it starts alone, through "
-                       "libfaketime; the system clock stays as it is and no right is needed."));
+                       "libfaketime; the system clock stays as it is and no right is needed. DATE may "
+                       "carry a time of day."));
     const QCommandLineOption noAskPassword(
         QStringLiteral("no-ask-password"),
         QStringLiteral("With --at: do not ask for a password in the terminal when the system's time "
                        "service needs one."));
-    parser.addOptions({help, version, date, at, only, noAskPassword});
+    const QCommandLineOption makeLauncher(
+        QStringLiteral("make-launcher"),
+        QStringLiteral("With --at DATE --only: instead of running COMMAND, add a launcher to the applications "
+                       "menu that always runs it so, and print the path of its file."));
+    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -121,7 +133,15 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
             return usageError(QStringLiteral("--at and --date cannot be used together."));
         if (positional.isEmpty())
             return usageError(QStringLiteral("--at needs a COMMAND to run."));
-        result.action = parser.isSet(only) ? CommandLine::RunOnly : CommandLine::RunAt;
+        if (parser.isSet(makeLauncher) && !parser.isSet(only))
+            return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
+        // Setting the system clock keeps the time of day running as it is.
+        if (!parser.isSet(only) && kTimeOfDay.match(parser.value(at)).hasMatch())
+            return usageError(QStringLiteral("A time of day needs --only: the system-wide way keeps the time "
+                                             "of day and changes the date alone."));
+        result.action = parser.isSet(makeLauncher) ? CommandLine::MakeLauncher
+                        : parser.isSet(only)       ? CommandLine::RunOnly
+                                                   : CommandLine::RunAt;
         result.date = parser.value(at);
         result.command = positional;
         result.askPassword = !parser.isSet(noAskPassword);
@@ -129,6 +149,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
     }
     if (parser.isSet(only))
         return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
+    if (parser.isSet(makeLauncher))
+        return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
     if (parser.isSet(noAskPassword))
         return usageError(QStringLiteral("--no-ask-password needs --at DATE and a COMMAND."));
     if (!positional.isEmpty())

@@ -15,6 +15,7 @@ struct CommandLine {
         Usage,    // print `text` to stderr, exit kExitUsage
         RunAt,    // set `date`, run `command`, put the real date back
         RunOnly,  // run `command` with `date` shown to it alone; the clock untouched
+        MakeLauncher,  // write a launcher that does RunOnly, print its path
     };
     Action action = Window;
     bool hasDate = false;  // --date given (its text may still be no date)

@@ -13,11 +13,13 @@
 
 #include "appicon.h"
 #include "commandline.h"
+#include "commandrun.h"
 #include "datekeeper.h"
 #include "firstframe.h"
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
+#include "makelauncher.h"
 #include "nodisplay.h"
 #include "processinfo.h"
 #include "quitsignals.h"
@@ -42,6 +44,9 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.action == CommandLine::RunAt || commandLine.action == CommandLine::RunOnly
+        || commandLine.action == CommandLine::MakeLauncher || commandLine.hasDate)
+        echoReadDate(commandLine.date);
     switch (commandLine.action) {
     case CommandLine::Help:
     case CommandLine::Version:
@@ -54,6 +59,8 @@ int main(int argc, char* argv[])
         return runAt(commandLine.date, commandLine.command, exeBaseName, commandLine.askPassword);
     case CommandLine::RunOnly:
         return runOnly(commandLine.date, commandLine.command);
+    case CommandLine::MakeLauncher:
+        return makeLauncher(commandLine.date, commandLine.command);
     case CommandLine::Window:
         break;
     }

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
+
 #include "agentondemand.h"
 #include "authagent.h"
 #include "childcommand.h"
@@ -19,12 +21,14 @@
 namespace {
 
 // Why the date could not be set, and the exit code that says so.
-int refuse(const AppError& error)
+// `date` names the way that needs no right.
+int refuse(const AppError& error, const QDate& date)
 {
     const QString reason = QString::fromStdString(error.description);
     switch (error.number) {
     case kErrPermissionDenied:
-        say(refusalMessage(error, RefusalPlace::CommandLine));
+        say(refusalMessage(error, RefusalPlace::CommandLine, kHostSystem, sourceTreeReadme(),
+                               date.toString(Qt::ISODate)));
         return kExitNoPerm;
     case kErrSyncNotPaused:
         say(notChangedMessage(error));
@@ -57,8 +61,19 @@ int refuse(const AppError& error)
 int runAt(const QString& dateText, const QStringList& arguments, const std::string& exeBaseName, bool askPassword)
 {
     // Everything that can fail without the date is checked before it changes.
+    const std::unique_ptr<SystemClock> clock = makeSystemClock();
+    std::int64_t firstSecond = 0;
+    std::int64_t lastSecond = 0;
+    settableSeconds(&firstSecond, &lastSecond);
+    const auto dateAt = [&clock](std::int64_t second, const QDate& otherwise) {
+        const CivilDate date = clock->localDate(second);
+        return date.isNull() ? otherwise : DateText::toQDate(date);
+    };
+    const DateSpan span{std::max(DateText::minimum(), dateAt(firstSecond, DateText::minimum())),
+                        std::min(DateText::maximum(), dateAt(lastSecond, DateText::maximum())),
+                        QStringLiteral("The system cannot be set to that date.")};
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, &command))
+    if (const int status = prepareCommand(dateText, arguments, span, &command))
         return status;
     const DateText dates(QLocale::system());
     const QDate wanted = command.date;
@@ -87,7 +102,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     if (const Recovery recovery = keeper.recover(); recovery.found && !recovery.running)
         say(recoveryMessage(recovery, dates));
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
-        return refuse(error);
+        return refuse(error, wanted);
     else if (error)
         say(unconfirmedMessage(dates.format(wanted)));
 

@@ -141,6 +141,11 @@ void frmMain::createMenus()
 
     menuPickaPreset = named(menuPreset->addAction(QStringLiteral("&Pick a preset")), "menuPickaPreset");
     connect(menuPickaPreset, &QAction::triggered, this, &frmMain::menuPickaPreset_Click);
+#ifndef Q_OS_WIN
+    // Needs libfaketime, which Windows does not have.
+    menuRunProgram = named(menuPreset->addAction(QStringLiteral("&Run a program at this date\u2026")), "menuRunProgram");
+    connect(menuRunProgram, &QAction::triggered, this, &frmMain::menuRunProgram_Click);
+#endif
     named(menuPreset->addSeparator(), "menuSeperator0");
     menuRecent = named(menuPreset->addMenu(QStringLiteral("Recent Dates")), "menuRecent");
     menuRecent->menuAction()->setObjectName(QStringLiteral("menuRecent"));

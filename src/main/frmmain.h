@@ -74,6 +74,7 @@ public:
 
     // The other windows, shown modally.
     void menuPickaPreset_Click();
+    void menuRunProgram_Click();
     void cmdAbout_Click();
 
     // Recent dates.
@@ -152,6 +153,7 @@ private:
 
     QMenu* menuPreset = nullptr;
     QAction* menuPickaPreset = nullptr;
+    QAction* menuRunProgram = nullptr;
     QMenu* menuRecent = nullptr;
     QVector<QAction*> menuRecDocs;
     QMenu* menuQuickset = nullptr;

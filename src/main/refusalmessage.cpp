@@ -9,7 +9,8 @@ QString firstLine(const AppError& error, RefusalPlace place)
     return QStringLiteral("You do not have the proper privilege level to alter the System Time.");
 }
 
-QString advice(const AppError& error, HostSystem system, const QString& readme)
+QString advice(const AppError& error, RefusalPlace place, HostSystem system, const QString& readme,
+               const QString& date)
 {
     if (system == HostSystem::Windows)
         return QStringLiteral("Start Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "
@@ -28,13 +29,17 @@ QString advice(const AppError& error, HostSystem system, const QString& readme)
     text += QStringLiteral(" See \"man ravodor\", section \"THE RIGHT TO SET THE CLOCK\"");
     if (!readme.isEmpty())
         text += QStringLiteral(", or the section \"Giving the program the right to set the clock\" of %1").arg(readme);
-    return text + QLatin1Char('.');
+    // Whoever gets no right may still have the date for one program.
+    const QString way = place == RefusalPlace::Window ? QStringLiteral("Preset \u25b8 Run a program at this date\u2026")
+                                                      : QStringLiteral("ravodor --at %1 --only -- COMMAND.").arg(date);
+    return text + QStringLiteral(". To show one program this date without any right, use ") + way;
 }
 
 }  // namespace
 
-QString refusalMessage(const AppError& error, RefusalPlace place, HostSystem system, const QString& readme)
+QString refusalMessage(const AppError& error, RefusalPlace place, HostSystem system, const QString& readme,
+                       const QString& date)
 {
     const QString paragraph = place == RefusalPlace::Window ? QStringLiteral("\r\n\r\n") : QStringLiteral("\n\n");
-    return firstLine(error, place) + paragraph + advice(error, system, readme);
+    return firstLine(error, place) + paragraph + advice(error, place, system, readme, date);
 }

@@ -19,5 +19,7 @@ inline constexpr HostSystem kHostSystem = HostSystem::Unix;
 enum class RefusalPlace { Window, CommandLine };
 
 // `readme` is named as well when not empty: a copy run from its sources.
+// `date` (YYYY-MM-DD) fills the command line's way that needs no right.
 QString refusalMessage(const AppError& error, RefusalPlace place = RefusalPlace::Window,
-                       HostSystem system = kHostSystem, const QString& readme = sourceTreeReadme());
+                       HostSystem system = kHostSystem, const QString& readme = sourceTreeReadme(),
+                       const QString& date = QString());

@@ -43,4 +43,11 @@ public:
     // when it could not be started (EINTR: a signal came first). The command
     // gets the signal handling the program was started with.
     int run(const std::string& path, const std::vector<std::string>& argv, ChildWatch watch = {});
+
+    // The process number of the command run() started last, 0 before any.
+    // Once run() has returned another process may have it.
+    long lastPid() const { return lastPid_; }
+
+private:
+    long lastPid_ = 0;
 };

@@ -170,6 +170,7 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
         return -1;
     }
     g_child = pid;
+    lastPid_ = pid;
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
     // Readable once the command has ended, so `watch` is looked after meanwhile.

@@ -63,3 +63,16 @@ public:
 
 // The operating system's clock (clock_unix.cpp / clock_win.cpp).
 std::unique_ptr<SystemClock> makeSystemClock();
+
+// The instant at a local time of day (seconds from midnight) on `date`, in
+// the time zone now in force, with the fraction of a second of `fromNs`. A
+// time of day the zone repeats or skips there is resolved as instantOn()
+// resolves it, the UTC offset at `fromNs` choosing between repeated ones.
+AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs);
+
+// The first and last second since 1970-01-01 UTC the system clock can be set to.
+void settableSeconds(std::int64_t* first, std::int64_t* last);
+
+// The wall clock as the system keeps it, past a library preloaded to fake it
+// (libfaketime): what such a library adds its offset to.
+std::int64_t unfakedNowNs();

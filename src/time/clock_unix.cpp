@@ -3,6 +3,7 @@
 
 #include "clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -10,7 +11,9 @@
 #include <limits>
 #include <string>
 
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +92,33 @@ bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
     return true;
 }
 
+// The instant on `date` at `secondOfDay`, or at the local time of day of
+// `fromNs` when that is negative.
+AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    if (!isRealDay(date))
+        return AppError::invalidCall();
+    const std::int64_t seconds = SystemClock::floorSeconds(fromNs);
+    const time_t from = static_cast<time_t>(seconds);
+    tzset();
+    std::tm local{};
+    if (localtime_r(&from, &local) == nullptr)
+        return errorFromErrno(errno);
+    if (secondOfDay >= 0) {
+        local.tm_hour = secondOfDay / 3600;
+        local.tm_min = secondOfDay / 60 % 60;
+        local.tm_sec = secondOfDay % 60;
+    }
+    time_t target = 0;
+    if (!sameTimeOfDayOn(date, local, &target))
+        return AppError::invalidCall();
+    const std::int64_t fraction = fromNs - seconds * kNsPerSecond;
+    if (target > (std::numeric_limits<std::int64_t>::max() - fraction) / kNsPerSecond)
+        return AppError::invalidCall();
+    *instantNs = std::int64_t(target) * kNsPerSecond + fraction;
+    return AppError::none();
+}
+
 class UnixClock final : public SystemClock {
 public:
     std::int64_t nowNs() const override
@@ -120,22 +150,7 @@ public:
 
     AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
     {
-        if (!isRealDay(date))
-            return AppError::invalidCall();
-        const std::int64_t seconds = floorSeconds(fromNs);
-        const time_t from = static_cast<time_t>(seconds);
-        tzset();
-        std::tm local{};
-        if (localtime_r(&from, &local) == nullptr)
-            return errorFromErrno(errno);
-        time_t target = 0;
-        if (!sameTimeOfDayOn(date, local, &target))
-            return AppError::invalidCall();
-        const std::int64_t fraction = fromNs - seconds * kNsPerSecond;
-        if (target > (std::numeric_limits<std::int64_t>::max() - fraction) / kNsPerSecond)
-            return AppError::invalidCall();
-        *instantNs = std::int64_t(target) * kNsPerSecond + fraction;
-        return AppError::none();
+        return instantAt(date, -1, fromNs, instantNs);
     }
 
     AppError setInstant(std::int64_t epochNs) override
@@ -154,4 +169,27 @@ public:
 std::unique_ptr<SystemClock> makeSystemClock()
 {
     return std::make_unique<UnixClock>();
+}
+
+std::int64_t unfakedNowNs()
+{
+    // libfaketime replaces clock_gettime(), not the system call.
+    timespec ts{};
+    syscall(SYS_clock_gettime, CLOCK_REALTIME, &ts);
+    return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
+}
+
+AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+        return AppError::invalidCall();
+    return instantAt(date, secondOfDay, fromNs, instantNs);
+}
+
+void settableSeconds(std::int64_t* first, std::int64_t* last)
+{
+    // The kernel keeps thirty years of uptime in nanoseconds clear of overflow.
+    constexpr std::int64_t kKernelLast = std::numeric_limits<std::int64_t>::max() / kNsPerSecond - 946080000 - 1;
+    *first = 0;
+    *last = std::min<std::int64_t>(kKernelLast, std::numeric_limits<time_t>::max());
 }

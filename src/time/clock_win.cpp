@@ -110,6 +110,41 @@ private:
     bool notHeld_ = false;
 };
 
+// The instant on `date` at `secondOfDay`, or at the local time of day of
+// `fromNs` when that is negative.
+AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    if (!isRealDay(date))
+        return AppError::invalidCall();
+    const std::int64_t fromTicks = fromNs / 100 + kUnixEpochTicks;
+    const FILETIME from = fileTimeOf(fromTicks);
+    SYSTEMTIME universal;
+    SYSTEMTIME local;
+    if (!FileTimeToSystemTime(&from, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return AppError::invalidCall();
+    local.wYear = static_cast<WORD>(date.year);
+    local.wMonth = static_cast<WORD>(date.month);
+    local.wDay = static_cast<WORD>(date.day);
+    std::int64_t fraction = fromNs % 1000000;
+    if (secondOfDay >= 0) {
+        local.wHour = static_cast<WORD>(secondOfDay / 3600);
+        local.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
+        local.wSecond = static_cast<WORD>(secondOfDay % 60);
+        local.wMilliseconds = 0;
+        fraction = fromNs % kNsPerSecond;
+    }
+    SYSTEMTIME targetUtc;
+    FILETIME target;
+    TIME_ZONE_INFORMATION zone;
+    const bool ofThatYear = GetTimeZoneInformationForYear(local.wYear, nullptr, &zone);
+    if (!TzSpecificLocalTimeToSystemTime(ofThatYear ? &zone : nullptr, &local, &targetUtc)
+        || !SystemTimeToFileTime(&targetUtc, &target))
+        return AppError::invalidCall();
+    // SYSTEMTIME holds milliseconds: the finer part comes from `from`.
+    *instantNs = (ticksOf(target) - kUnixEpochTicks) * 100 + fraction;
+    return AppError::none();
+}
+
 class WindowsClock final : public SystemClock {
 public:
     std::int64_t nowNs() const override
@@ -146,27 +181,7 @@ public:
 
     AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
     {
-        if (!isRealDay(date))
-            return AppError::invalidCall();
-        const std::int64_t fromTicks = fromNs / 100 + kUnixEpochTicks;
-        const FILETIME from = fileTimeOf(fromTicks);
-        SYSTEMTIME universal;
-        SYSTEMTIME local;
-        if (!FileTimeToSystemTime(&from, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-            return AppError::invalidCall();
-        local.wYear = static_cast<WORD>(date.year);
-        local.wMonth = static_cast<WORD>(date.month);
-        local.wDay = static_cast<WORD>(date.day);
-        SYSTEMTIME targetUtc;
-        FILETIME target;
-        TIME_ZONE_INFORMATION zone;
-        const bool ofThatYear = GetTimeZoneInformationForYear(local.wYear, nullptr, &zone);
-        if (!TzSpecificLocalTimeToSystemTime(ofThatYear ? &zone : nullptr, &local, &targetUtc)
-            || !SystemTimeToFileTime(&targetUtc, &target))
-            return AppError::invalidCall();
-        // SYSTEMTIME holds milliseconds: the finer part comes from `from`.
-        *instantNs = (ticksOf(target) - kUnixEpochTicks) * 100 + fromNs % 1000000;
-        return AppError::none();
+        return instantAt(date, -1, fromNs, instantNs);
     }
 
     AppError setInstant(std::int64_t epochNs) override
@@ -225,4 +240,23 @@ public:
 std::unique_ptr<SystemClock> makeSystemClock()
 {
     return std::make_unique<WindowsClock>();
+}
+
+std::int64_t unfakedNowNs()
+{
+    return WindowsClock().nowNs();
+}
+
+AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+        return AppError::invalidCall();
+    return instantAt(date, secondOfDay, fromNs, instantNs);
+}
+
+void settableSeconds(std::int64_t* first, std::int64_t* last)
+{
+    // SYSTEMTIME's years, 1601 to 30827 (922314988800 s from 1601 to 30828).
+    *first = -kUnixEpochTicks / kTicksPerSecond;
+    *last = 922314988800 - 1 - kUnixEpochTicks / kTicksPerSecond;
 }
