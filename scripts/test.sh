@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build
@@ -16,6 +16,9 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 # A test that hangs fails after five minutes instead of holding CI.
 "${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
+
+# The Debian package, built and checked from outside; never installed.
+"${drop[@]}" bash scripts/test-package.sh
 
 # The same tests with AddressSanitizer and UndefinedBehaviorSanitizer, and a
 # short pass of each fuzz target (docs/robustness.md).
