@@ -88,7 +88,6 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     ChildCommand child;
     // Ends after the keeper: the way back may prompt as well.
     AuthAgent agent;
-    const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Only the guard sets the clock. polkit finds a process's agent by the
     // process that asks: the guard.
     std::unique_ptr<DateChanger> changer = makeGuardedChanger(*clock, exeBaseName);
