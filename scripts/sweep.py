@@ -15,9 +15,11 @@ Everything runs on the fake clock, without the right to set the real one,
 against the slow stand-in timedated on a system bus of the sweep's own.
 '''
 
+import ctypes
 import datetime
 import os
 import random
+import re
 import shutil
 import signal
 import subprocess
@@ -55,10 +57,14 @@ def may_set_clock():
     return False
 
 
-def set_subreaper():
-    import ctypes
-    PR_SET_CHILD_SUBREAPER = 36
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+LIBC = ctypes.CDLL(None, use_errno=True)
+PR_SET_PDEATHSIG = 1
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def die_with_sweep():
+    '''The bus and its stand-in end with the sweep, however it ends.'''
+    LIBC.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
 
 
 def session_members(sid):
@@ -104,14 +110,15 @@ class Bus:
         self.calls = os.path.join(self.dir, 'calls')
         log = open(os.path.join(self.dir, 'daemon.log'), 'w')
         self.daemon = subprocess.Popen(['/usr/bin/dbus-daemon', f'--config-file={self.dir}/bus.conf', '--nofork'],
-                                       stdout=log, stderr=log)
+                                       stdout=log, stderr=log, preexec_fn=die_with_sweep)
         self._wait(lambda: os.path.exists(f'{self.dir}/bus'), 'dbus-daemon')
         parameters = ('{"NTP": true, "CanNTP": true, "PolkitAllows": true, "FailFirst": "", '
                       f'"Log": "{self.calls}"}}')
         log = open(os.path.join(self.dir, 'timedated.log'), 'w')
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
         self.timedated = subprocess.Popen(['/usr/bin/python3', '-m', 'dbusmock', '--system', '--template', TEMPLATE,
-                                           '-p', parameters], stdout=log, stderr=log, env=env)
+                                           '-p', parameters], stdout=log, stderr=log, env=env,
+                                          preexec_fn=die_with_sweep)
         self._wait(lambda: os.path.exists(self.calls), 'the stand-in timedated')
         self.bus = dbus.bus.BusConnection(self.address)
         self.obj = self.bus.get_object(TIMEDATE, '/org/freedesktop/timedate1')
@@ -154,15 +161,15 @@ class Run:
         self.trigger = os.path.join(build, 'tests', 'menutrigger.so')
         self.dir = tempfile.mkdtemp(prefix=f'run{number}-', dir=root)
         self.problems = []
-        self.notes = []
+        self.sessions = []
         rng = self.rng = random.Random(seed)
         self.road = rng.choice(ROADS)
         self.victim = rng.choice(VICTIMS)
         # The first call to the time service is the pause, the second the resume.
-        self.moment = rng.choice(('early', 'pause pending', 'while altered', 'resume pending'))
+        self.moment = rng.choice(('early', 'pause pending', 'after the set', 'resume pending'))
         self.today = datetime.datetime.now(datetime.timezone.utc).date()
         self.date = self.today + datetime.timedelta(days=rng.choice((-1, 1)) * rng.randint(1, 3650))
-        if self.moment in ('early', 'while altered'):
+        if self.moment in ('early', 'after the set'):
             self.delays = [0.0 if rng.random() < 0.5 else rng.uniform(0.0, 0.6) for _ in range(4)]
         else:
             self.delays = [rng.uniform(0.0, 0.3) for _ in range(4)]
@@ -170,14 +177,15 @@ class Run:
         self.item = quickset_item(rng)
         self.trigger_after = rng.uniform(0.0, 0.3)
         self.command_seconds = rng.uniform(0.0, 1.0)
-        # A window is closed (as by a logout's SIGTERM) this long after its pause was asked for.
+        # A window is closed (as by a logout's SIGTERM) this long after its date was set.
         self.close_after = rng.uniform(0.0, 1.5)
-        # Early: from the start, while it starts up and sets. While altered: from the pause
-        # asked for up to a little past the road's end, so that the way back is hit too.
+        # Early: from the start, while it starts up and sets. After the set: up to a little
+        # past the road's end, so that the way back is hit too.
         lifetime = self.close_after if self.road != 'at' else self.command_seconds
         self.kill_after = (rng.uniform(0.0, 0.8) if self.moment == 'early'
-                           else rng.uniform(0.0, lifetime + self.delays[0] + self.delays[1] + 0.6))
+                           else rng.uniform(0.0, lifetime + self.delays[1] + 0.6))
         self.first_call = None
+        self.first_set = None
         self.closed = False
         self.first_status = None
         self.answered = []
@@ -209,9 +217,11 @@ class Run:
         return env
 
     def start(self, arguments, window, log):
-        return subprocess.Popen([self.program] + arguments, env=self.env(window), stdin=subprocess.DEVNULL,
+        process = subprocess.Popen([self.program] + arguments, env=self.env(window), stdin=subprocess.DEVNULL,
                                 stdout=open(os.path.join(self.dir, log), 'w'), stderr=subprocess.STDOUT,
                                 start_new_session=True, cwd=self.dir)
+        self.sessions.append(process.pid)
+        return process
 
     def clock(self, field):
         try:
@@ -264,6 +274,8 @@ class Run:
         received -= self.calls_base
         if received and self.first_call is None:
             self.first_call = time.monotonic()
+        if self.first_set is None and self.clock('set_count'):
+            self.first_set = time.monotonic()
         return received, pending
 
     def await_moment(self, program, started):
@@ -274,7 +286,7 @@ class Run:
             now = time.monotonic()
             if self.moment == 'early' and now - started >= self.kill_after:
                 return True
-            if self.moment == 'while altered' and self.first_call and now - self.first_call >= self.kill_after:
+            if self.moment == 'after the set' and self.first_set and now - self.first_set >= self.kill_after:
                 return True
             if self.moment.endswith('pending') and received >= wanted and pending > 0:
                 return True
@@ -283,8 +295,9 @@ class Run:
         return False
 
     def close_if_due(self, program, started):
-        # A window whose set never asked for a pause is closed after a while all the same.
-        since = self.first_call if self.first_call is not None else started + 10.0
+        # A window whose set never got that far is closed after a while all the same.
+        since = (self.first_set if self.first_set is not None else self.first_call + 3.0 if self.first_call
+                 else started + 10.0)
         if self.road != 'at' and not self.closed and time.monotonic() - since >= self.close_after:
             self.closed = True
             try:
@@ -355,15 +368,18 @@ class Run:
             away = abs(self.clock('offset_ns')) >= 10**9
             self.phase = 'date away' if away else 'before the set' if not sets else 'date back'
             self.strike(program)
-        else:
-            self.notes.append('ended before the kill')
         self.wait_ending(program, started, True)
         self.first_status = program.returncode
         with open(os.path.join(self.dir, 'first.log'), errors='replace') as f:
-            self.answered = [line.split(': ', 2)[2][:60] for line in f if line.startswith('menutrigger: answered: ')]
+            self.answered = [re.sub(r'\d+ \w+ \d{4}', 'DATE', line.split(': ', 2)[2].strip())[:70]
+                             for line in f if line.startswith('menutrigger: answered: ')]
+        self.settle()
         self.left = {'record': os.path.exists(self.record()), 'sync off': not self.bus.ntp(),
                      'date away': abs(self.clock('offset_ns')) >= 10**9}
-        self.settle()
+        # A program that lives to its end puts everything right itself, its guard killed or not.
+        if 'program' not in self.killed and 'group' not in self.killed and any(self.left.values()):
+            self.problems.append('the program was not killed, yet it ended leaving '
+                                 + ', '.join(k for k, v in self.left.items() if v))
 
         # The next start puts right what was left, and alters nothing itself.
         again = self.start(['--at', self.today.isoformat(), '--no-ask-password', '--', 'true'], False, 'again.log')
@@ -390,7 +406,7 @@ class Run:
         what = {'set': f'--date {self.date}', 'quickset': f'Quickset {self.item} after {self.trigger_after:.2f} s',
                 'at': f'--at {self.date} -- sleep {self.command_seconds:.2f}'}[self.road]
         moment = (f'{self.kill_after:.2f} s after the start' if self.moment == 'early'
-                  else f'{self.kill_after:.2f} s after the pause was asked for' if self.moment == 'while altered'
+                  else f'{self.kill_after:.2f} s after the set' if self.moment == 'after the set'
                   else self.moment)
         return (f'road {self.road} ({what}), victim {self.victim}, kill {moment}, '
                 f'delays {", ".join(f"{d:.2f}" for d in self.delays)}')
@@ -414,12 +430,16 @@ def main():
     runs, seed, build = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
     if may_set_clock():
         raise SystemExit('sweep: refusing to run with the right to set the clock (scripts/sweep.sh drops it)')
-    set_subreaper()
+    LIBC.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    # Ended from outside: the clean-up below still runs.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
+    signal.signal(signal.SIGHUP, lambda *_: sys.exit(128 + signal.SIGHUP))
     root = tempfile.mkdtemp(prefix='ravodor-sweep-')
     bus = None
     counts = {}
     failures = []
     began = time.monotonic()
+    run = None
     try:
         bus = Bus(root)
         for number in range(runs):
@@ -442,6 +462,13 @@ def main():
                 run.report()
             shutil.rmtree(run.dir, ignore_errors=True)
     finally:
+        # Interrupted mid-run: what it started goes too, by its own process ids.
+        for sid in (run.sessions if run else []):
+            for pid, _ in session_members(sid):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
         if bus:
             bus.close()
         reap()
