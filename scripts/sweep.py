@@ -166,10 +166,12 @@ class Run:
         self.road = rng.choice(ROADS)
         self.victim = rng.choice(VICTIMS)
         # The first call to the time service is the pause, the second the resume.
-        self.moment = rng.choice(('early', 'pause pending', 'after the set', 'resume pending'))
+        moments = ('early', 'pause pending', 'after the set', 'resume pending')
+        # --at also: the command's last act is the kill, the moment its end starts the way back.
+        self.moment = rng.choice(moments + (('as the command ends',) if self.road == 'at' else ()))
         self.today = datetime.datetime.now(datetime.timezone.utc).date()
         self.date = self.today + datetime.timedelta(days=rng.choice((-1, 1)) * rng.randint(1, 3650))
-        if self.moment in ('early', 'after the set'):
+        if self.moment in ('early', 'after the set', 'as the command ends'):
             self.delays = [0.0 if rng.random() < 0.5 else rng.uniform(0.0, 0.6) for _ in range(4)]
         else:
             self.delays = [rng.uniform(0.0, 0.3) for _ in range(4)]
@@ -360,10 +362,16 @@ class Run:
         else:
             arguments = ['--at', self.date.isoformat(), '--no-ask-password', '--',
                          'sleep', f'{self.command_seconds:.2f}']
+            if self.moment == 'as the command ends':
+                arguments[-2:] = ['sh', '-c', f'sleep {self.command_seconds:.2f}; ' + self.last_act()]
         started = time.monotonic()
         program = self.start(arguments, True, 'first.log')
         self.phase = 'ended first'
-        if self.await_moment(program, started):
+        if self.moment == 'as the command ends':
+            self.killed = {'guard': ['guard'], 'program': ['program'], 'group': ['group'],
+                           'both': ['guard', 'program'] if self.guard_first else ['program', 'guard']}[self.victim]
+            self.phase = 'command ending'
+        elif self.await_moment(program, started):
             sets = self.clock('set_count')
             away = abs(self.clock('offset_ns')) >= 10**9
             self.phase = 'date away' if away else 'before the set' if not sets else 'date back'
@@ -402,9 +410,18 @@ class Run:
             self.problems.append(f'{self.clock("foreign_sets")} set(s) by a process other than the guard')
         self.calls = self.bus.call_lines()[calls_before:]
 
+    def last_act(self):
+        '''The command's own kill: its guard by the id in the record, its program, its process group.'''
+        guard = 'kill -9 "$(sed -n "s/^guard_pid=//p" "$XDG_CONFIG_HOME/Zaduziro/ravodor/RestoreRecord")"'
+        program = 'kill -9 "$PPID"'
+        return {'guard': guard, 'program': program, 'group': 'kill -9 0',
+                'both': f'{guard}; {program}' if self.guard_first else f'{program}; {guard}'}[self.victim]
+
     def describe(self):
         what = {'set': f'--date {self.date}', 'quickset': f'Quickset {self.item} after {self.trigger_after:.2f} s',
                 'at': f'--at {self.date} -- sleep {self.command_seconds:.2f}'}[self.road]
+        if self.moment == 'as the command ends':
+            what = f'--at {self.date} -- sh -c "sleep {self.command_seconds:.2f}; {self.last_act()}"'
         moment = (f'{self.kill_after:.2f} s after the start' if self.moment == 'early'
                   else f'{self.kill_after:.2f} s after the set' if self.moment == 'after the set'
                   else self.moment)
