@@ -162,7 +162,7 @@ class Run:
         self.dir = tempfile.mkdtemp(prefix=f'run{number}-', dir=root)
         self.problems = []
         self.sessions = []
-        rng = self.rng = random.Random(seed)
+        rng = random.Random(seed)
         self.road = rng.choice(ROADS)
         self.victim = rng.choice(VICTIMS)
         # The first call to the time service is the pause, the second the resume.
