@@ -23,7 +23,7 @@ fi
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(datetext presetline presetsfile registry restorerecord)
+[ ${#targets[@]} -eq 0 ] && targets=(datetext presetline presetsfile registry restorerecord guardprotocol)
 
 if [ "$run_only" -eq 0 ]; then
     bash scripts/install-deps.sh
@@ -46,6 +46,7 @@ options() {
     presetsfile) echo "-max_len=8192" ;;
     registry) echo "-max_len=4096" ;;
     restorerecord) echo "-max_len=1024" ;;
+    guardprotocol) echo "-max_len=600" ;;
     esac
 }
 

@@ -1,23 +1,37 @@
 #!/usr/bin/env bash
-# Installs what building and testing Ravodor needs on Debian 12.
+# Installs what Ravodor needs on Debian 12:
+#   install-deps.sh run    building and running it
+#   install-deps.sh test   that and everything the tests use (the default)
 set -euo pipefail
+what=${1:-test}
 
-packages=(
+run=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
+    # The time service (sd-bus).
+    libsystemd-dev
+    tzdata
+    # setpriv, for run.sh started as root; setcap, to give the helper the right.
+    util-linux libcap2-bin
+    # Run time of --at --only alone; the window needs none of it.
+    libfaketime
+)
+test=(
     libgtest-dev
     desktop-file-utils appstream
-    tzdata util-linux libcap2-bin
     # An X server of its own for the test that loses the display.
     xvfb
-    # The time service (sd-bus), and its tests: a private bus with a
-    # stand-in timedated, and queued window-system input.
-    libsystemd-dev dbus-daemon python3-dbusmock qt6-base-private-dev
-    # Run time of --at --only alone, and its tests; the window needs none of it.
-    libfaketime
+    # A private bus with a stand-in timedated, and queued window-system input.
+    dbus-daemon python3-dbusmock qt6-base-private-dev
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
 )
+
+case $what in
+    run) packages=("${run[@]}") ;;
+    test) packages=("${run[@]}" "${test[@]}") ;;
+    *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

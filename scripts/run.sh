@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh run
 
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DRAVODOR_BUILD_TESTS=OFF
 cmake --build build-release --target ravodor

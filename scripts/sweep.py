@@ -85,6 +85,14 @@ def session_members(sid):
     return members
 
 
+def built(build, name):
+    '''Where the build put a target, wherever its folder is in the tree.'''
+    for folder, _, files in os.walk(build):
+        if name in files and not folder.endswith('CMakeFiles'):
+            return os.path.join(folder, name)
+    raise SystemExit(f'sweep: {name} is not in {build}')
+
+
 def reap():
     '''Orphans of a run come to this process (a subreaper): reaped here.'''
     while True:
@@ -157,9 +165,8 @@ class Bus:
 class Run:
     def __init__(self, number, seed, build, bus, root):
         self.number, self.seed, self.bus = number, seed, bus
-        self.program = os.path.join(build, 'src', 'ravodor')
-        self.fakeclock = os.path.join(build, 'tests', 'platform', 'fakeclock.so')
-        self.trigger = os.path.join(build, 'tests', 'menutrigger.so')
+        self.program, self.fakeclock, self.trigger = built(build, 'ravodor'), built(build, 'fakeclock.so'), \
+            built(build, 'menutrigger.so')
         self.dir = tempfile.mkdtemp(prefix=f'run{number}-', dir=root)
         self.problems = []
         self.sessions = []

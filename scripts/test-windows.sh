@@ -50,7 +50,7 @@ fi
 
 # The guard tests start processes that make Wine bring up more of its
 # services on demand; brought up here, no test's output pipe is held open.
-"${drop[@]}" "$wine" "$build/tests/platform/guard_tests.exe" \
+"${drop[@]}" "$wine" "$build/tests/change/guard_tests.exe" \
     </dev/null >/dev/null 2>&1 || true
 
 "${drop[@]}" ctest --test-dir "$build" --output-on-failure -j2 --timeout 300

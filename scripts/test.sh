@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
 cmake --build build
@@ -18,6 +18,9 @@ fi
 "${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
 # A short pass of the kill-point sweep (docs/robustness.md): under a minute.
 bash scripts/sweep.sh 20
+
+# The Debian package, built and checked from outside; never installed.
+"${drop[@]}" bash scripts/test-package.sh
 
 # The same tests with AddressSanitizer and UndefinedBehaviorSanitizer, and a
 # short pass of each fuzz target (docs/robustness.md).

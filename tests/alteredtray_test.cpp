@@ -1,21 +1,34 @@
 // The tray icon that shows a date other than the real one in effect: when it
-// is there, what it says, and what its menu does.
+// is there, what it says, and what its menu does; without a tray, the
+// desktop notification in its place.
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 #include "alteredtray.h"
 #include "testenv.h"
+#include "version.h"
+#ifndef _WIN32
+#include "privatebus.h"
+#endif
 
 namespace {
 
 class AlteredTrayTest : public MainWindowTest {
 protected:
-    AlteredTrayTest() { services.trayAvailable = [] { return true; }; }
+    AlteredTrayTest()
+    {
+        services.trayAvailable = [] { return true; };
+        // Never the desktop's own notifications.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/ravodor-no-bus");
+    }
 
     QSystemTrayIcon* icon() const { return window->findChild<QSystemTrayIcon*>(); }
     bool shown() const { return icon() && icon()->isVisible(); }
@@ -106,5 +119,79 @@ TEST_F(AlteredTrayTest, ATrayThatComesOrComesBackWhileTheDateIsAlteredGetsTheIco
     QTest::qWait(AlteredTray::kWatchMs + 500);
     EXPECT_FALSE(shown()) << "no icon once the real date is back";
 }
+
+#ifndef _WIN32
+// A stand-in notification service on a private session bus of each case's own.
+TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoesWithTheRealDate)
+{
+    if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
+        GTEST_SKIP() << missing;
+    const struct {
+        const char* what;
+        bool tray;
+        const char* capabilities;
+        const char* actions;  // as the Notify call carries them
+        bool backByAction;    // else by the window's Reset
+    } cases[] = {
+        {"a server with actions, back by the notification", false, "body actions",
+         R"(["default", "Show", "reset", "Reset to actual date"])", true},
+        {"a server without actions", false, "body", "[]", false},
+        {"a tray", true, "body actions", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrivateBus::Options options;
+        options.session = true;
+        options.notifications = c.capabilities;
+        const PrivateBus bus(options);
+        ASSERT_TRUE(bus.ok()) << bus.error();
+        services.trayAvailable = [&c] { return c.tray; };
+        const auto called = [&bus](const std::string& start) {
+            for (const std::string& call : bus.notificationCalls())
+                if (call.rfind(start, 0) == 0)
+                    return call;
+            return std::string();
+        };
+        show();
+        set("12/12/2001");
+        if (c.tray) {
+            QTest::qWait(500);
+            EXPECT_TRUE(bus.notificationCalls().empty());
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !called("Notify ").empty(); }, 5000));
+            const std::string hints = R"({"desktop-entry": ")" RAVODOR_APP_ID R"(", "resident": True})";
+            EXPECT_EQ(called("Notify "), std::string("Notify \"Ravodor\" 0 \"ravodor\" \"Ravodor\" \"The system date "
+                                                     "is set to 12/12/2001; the real date is 10/01/2004\" ")
+                                             + c.actions + " " + hints + " 0");
+        }
+        if (c.backByAction) {
+            QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                               QStringLiteral("press"));
+            QDBusMessage press = QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+                QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+            press << QString() << QStringLiteral("ActionInvoked") << QStringLiteral("us")
+                  << QVariantList{QVariant::fromValue(1u), QStringLiteral("reset")};
+            // Pressed until it works: the service logs the call before the program has its answer, the id.
+            EXPECT_TRUE(QTest::qWaitFor([&] {
+                return own.call(press).type() == QDBusMessage::ReplyMessage && clock.date() == QDate(2004, 1, 10);
+            }, 5000));
+            QDBusConnection::disconnectFromBus(QStringLiteral("press"));
+        } else {
+            child<QPushButton>("cmdReset")->click();
+        }
+        EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+        if (!c.tray) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !called("CloseNotification 1").empty(); }, 5000));
+        }
+        QTest::qWait(200);
+        const std::vector<std::string> calls = bus.notificationCalls();
+        EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                                [](const std::string& call) { return call.rfind("Notify ", 0) == 0; }),
+                  c.tray ? 0 : 1);
+        window.reset();
+    }
+}
+#endif
 
 }  // namespace

@@ -34,6 +34,10 @@ TEST_P(CommandLineParse, Decides)
     if (c.action == CommandLine::RunAt || c.action == CommandLine::RunOnly) {
         EXPECT_EQ(line.askPassword, !c.arguments.contains(QStringLiteral("--no-ask-password")));
     }
+    if (c.action == CommandLine::Window) {
+        EXPECT_EQ(line.platformNamed, c.arguments.contains(QStringLiteral("-platform"))
+                                          || c.arguments.contains(QStringLiteral("-display")));
+    }
     if (!c.firstLine.isEmpty()) {
         EXPECT_EQ(line.text.section(QLatin1Char('\n'), 0, 0), c.firstLine);
     }
@@ -53,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DateJoined", S{"--date=" + kDay}, CommandLine::Window, kDay, {}, {}},
         ParseCase{"QtOptionsPass", S{"-platform", "offscreen", "-style=fusion", "-reverse", "--date", kDay},
                   CommandLine::Window, kDay, {}, {}},
+        ParseCase{"XDisplayNamed", S{"-display", ":1"}, CommandLine::Window, {}, {}, {}},
         ParseCase{"AtWithDashes", S{"--at", kDay, "--", "ls", "-l"}, CommandLine::RunAt, kDay, S{"ls", "-l"}, {}},
         ParseCase{"AtWithoutDashes", S{"--at", kDay, "ls", "-l", "--date", "x"}, CommandLine::RunAt, kDay,
                   S{"ls", "-l", "--date", "x"}, {}},

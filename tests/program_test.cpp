@@ -1,9 +1,10 @@
 // The real program on the fake clock: however it ends after a set (a signal,
 // or the X server going away, after which Qt's X11 plugin calls exit()), the
 // real date comes back and the restore record goes; after a normal end the
-// guard sets nothing.
+// guard sets nothing. Without a display it says what to do instead.
 
 #include <QDateTime>
+#include <QFile>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -66,6 +67,49 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         EXPECT_EQ(program.clock("foreign_sets"), 0);  // both by the guard
         EXPECT_LT(std::llabs(program.clock("offset_ns")), 2000000000LL);
         EXPECT_EQ(bool(getSetting("", "RestoreRecord")), c.recordKept);
+    }
+}
+
+// Started from an SSH login or a cron job: one line that names the way
+// without a window, after Qt's own words where a display was named.
+TEST(Program, WithoutADisplayItSaysWhatToDoAndTheCommandLineStillWorks)
+{
+    if (mayPassClockRight())
+        GTEST_SKIP() << "run the tests without CAP_SYS_TIME";
+    const QByteArray line = "ravodor: no display to open the window on; to run a command at a date without one, use "
+                            "'ravodor --at DATE -- COMMAND' (see 'ravodor --help').\n";
+    const struct {
+        const char* what;
+        QStringList arguments;
+        QStringList environment;
+        int code;
+        bool qtSpeaksFirst;
+    } cases[] = {
+        {"no display", {}, {}, 68, false},
+        {"no display, with --date", {"--date", "2030-01-01"}, {}, 68, false},
+        {"a display nobody serves", {}, {"DISPLAY=:97"}, 68, true},
+        {"a Wayland display nobody serves", {}, {"WAYLAND_DISPLAY=ravodor-none"}, 68, true},
+        {"--help", {"--help"}, {}, 0, false},
+        {"--at", {"--at", "2030-01-01", "--", "true"}, {}, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X97")))
+            GTEST_SKIP() << "display :97 is served here";
+        TestFolders folders;
+        ChildProgram program;
+        program.start(c.arguments, c.environment);
+        ASSERT_TRUE(program.process.waitForFinished(20000));
+        const QByteArray err = program.process.readAllStandardError();
+        EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.process.exitCode(), c.code) << err.toStdString();
+        if (c.code == 0) {
+            EXPECT_EQ(err, "");
+            continue;
+        }
+        EXPECT_TRUE(err.endsWith(line)) << err.toStdString();
+        EXPECT_EQ(err.size() > line.size(), c.qtSpeaksFirst) << err.toStdString();
+        EXPECT_EQ(program.clock("set_count"), 0);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include <unistd.h>
+
 #include "datekeeper.h"
 #include "faketimeservice.h"
 #include "localchanger.h"
@@ -26,6 +28,8 @@ public:
     using LocalChanger::LocalChanger;
     bool guardRunning() override { return running; }
     bool restartGuard() override { return running = true, ++restarts; }
+    // A guard that has ended answers nothing.
+    AppError undo(bool interactive) override { return running ? LocalChanger::undo(interactive) : kNoAnswer; }
     AppError adopt(const CivilDate& realDate, bool syncPaused) override
     {
         adopted = realDate;
@@ -132,7 +136,10 @@ TEST(Roads, TheRealDateComesBackWithSyncOnOrTheRecordStaysAndSaysWhy)
          },
          0, true, false, false},
         {"a pause that settles late is undone by switching sync on",
-         [](World& w) { w.service = FakeTimeService(&w.clock, SyncState::On), w.service.refusePause = kNoAnswer; },
+         [](World& w) {
+             w.service = FakeTimeService(&w.clock, SyncState::On);
+             w.service.refusePause = kNoAnswer, w.service.landsLate = true;
+         },
          setLater, kErrSyncNotPaused, true, false, true},
         {"the guard of the last run still runs: no second restorer",
          [](World& w) {
@@ -173,6 +180,63 @@ TEST(Roads, TheRealDateComesBackWithSyncOnOrTheRecordStaysAndSaysWhy)
              return error ? error : w.keeper->restore().clock;
          },
          0, true, false, false},
+        {"Set, Set again, Reset: the real date comes back, not the first one set",
+         [](World& w) { EXPECT_FALSE(setLater(w)); },
+         [](World& w) {
+             EXPECT_FALSE(w.keeper->setDate({2032, 2, 2}));
+             return w.keeper->restore().clock;
+         },
+         0, true, false, false},
+        {"a failed undo keeps the record and the altered date for the next try",
+         [](World& w) { EXPECT_FALSE(setLater(w)); },
+         [](World& w) {
+             w.clock.failWith(AppError::permissionDenied()), w.service.present = false;
+             EXPECT_EQ(w.keeper->restore().clock.number, kErrPermissionDenied);
+             EXPECT_TRUE(w.keeper->altered() && w.store.exists());
+             w.clock.failWith({});
+             return w.keeper->restore().clock;
+         },
+         0, true, false, false},
+        {"a replacement guard switches sync back on should the program then end",
+         [](World& w) {
+             w.service = FakeTimeService(&w.clock, SyncState::On);
+             EXPECT_FALSE(setLater(w));
+             w.guard->running = false;
+         },
+         [](World& w) {
+             const AppError error = w.keeper->guardEnded();
+             // The program is gone: its guard ends as at the end of its input.
+             w.guard->undo(true);
+             if (w.guard->syncPaused())
+                 w.guard->setSync(true, true);
+             return error;
+         },
+         0, true, true, true},
+        {"a guard found ended at Reset is replaced, takes over the date and undoes it",
+         [](World& w) {
+             EXPECT_FALSE(setLater(w));
+             w.guard->running = false;
+         },
+         [](World& w) {
+             const AppError error = w.keeper->restore().clock;
+             EXPECT_EQ(w.guard->restarts, 1);
+             EXPECT_EQ(w.guard->adopted, CivilDate({2026, 12, 8}));
+             return error;
+         },
+         0, true, false, false},
+        {"a record whose program still runs is its own: no change, and it stays as it was",
+         [](World& w) {
+             w.leftBehind([](RestoreRecord& r) { r.pid = getppid(), r.pidStart = processStartTime(r.pid); });
+         },
+         setLater, kErrProgramRunning, false, true, false},
+        {"a record of an earlier boot names no running program, whatever its process",
+         [](World& w) {
+             w.leftBehind([](RestoreRecord& r) {
+                 r.bootId = "an-earlier-boot", r.pid = getppid(), r.pidStart = processStartTime(r.pid);
+                 r.syncPaused = true;
+             });
+         },
+         [](World& w) { return w.start().restore().clock; }, 0, false, false, true},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.name);
@@ -182,7 +246,7 @@ TEST(Roads, TheRealDateComesBackWithSyncOnOrTheRecordStaysAndSaysWhy)
         EXPECT_EQ(road.act(w).number, road.error);
         EXPECT_EQ(w.clock.date() == QDate(2026, 12, 8), road.realDate);
         EXPECT_EQ(w.store.exists(), road.recordKept);
-        if (road.recordKept && road.error == kErrRecordPending) {
+        if (road.recordKept && (road.error == kErrRecordPending || road.error == kErrProgramRunning)) {
             EXPECT_EQ(getSetting("", "RestoreRecord").value_or(""), recordBefore) << "kept as it was";
         }
         EXPECT_EQ(w.service.syncState() == SyncState::On, road.syncOn);

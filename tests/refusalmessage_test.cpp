@@ -38,6 +38,11 @@ TEST(RefusalMessage, FirstLineThenAdviceForSystemAndCauseThenWhereToReadOn)
              + "\n\nRavodor has not been given the right to set the clock, and the system's time service is not "
                "there to ask. An administrator can give it that right."
              + manual + ", or the section \"Giving the program the right to set the clock\" of /src/README.md."},
+        {HostSystem::Unix, kRefusalNotInGroup, RefusalPlace::Window, "",
+         QString::fromUtf8(privilege)
+             + "\r\n\r\nOn this computer only members of the group ravodor may change the date. Ask an "
+               "administrator to make you a member, then log in again."
+             + manual + "."},
         {HostSystem::Windows, kRefusalNoRight, RefusalPlace::Window, "/src/README.md",
          QString::fromUtf8(privilege)
              + "\r\n\r\nStart Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "

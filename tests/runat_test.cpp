@@ -11,6 +11,7 @@
 #include <fcntl.h>
 
 #include "childprogram.h"
+#include "privatebus.h"
 #include "testenv.h"
 
 namespace {
@@ -48,6 +49,12 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
         {{"--at", "2030-01-01", "--", "date", "+%F"}, false, 0, "2030-01-01\n", 2},
         {{"--at", "2030-01-01", "--", "sh", "-c", "exit 3"}, false, 3, "", 2},
         {{"--at", "2030-01-01", "--", "sh", "-c", "kill -TERM $$"}, false, 128 + SIGTERM, "", 2},
+        // The guard the record names, killed as the command's last act. The
+        // program is stopped meanwhile, so it sees both ends at once.
+        {{"--at", "2030-01-01", "--", "sh", "-c",
+          "kill -STOP $PPID; (sleep 0.3; kill -CONT $PPID) >/dev/null 2>&1 & "
+          "kill -KILL $(sed -n 's/^guard_pid=//p' \"$XDG_CONFIG_HOME/Zaduziro/ravodor/RestoreRecord\")"},
+         false, 0, "", 2},
         {{"--version"}, false, 0, "Ravodor " RAVODOR_PROJECT_VERSION "\n", 0},
         {{"--frob"}, false, 64, "", 0},
         {{"--at", "2030-02-30", "--", "true"}, false, 65, "", 0},
@@ -96,8 +103,10 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
 }
 
 // A stand-in pkttyagent first on PATH: it notes its arguments, whom it
-// answers for and how many sets came before it was ready, then waits to be ended.
-TEST_F(RunAtTest, FromATerminalATextAgentIsReadyForTheGuardBeforeTheFirstSetAndEndsAfterTheWayBack)
+// answers for and how many calls the time service had before it was ready,
+// then waits to be ended. The guard sets the fake clock itself unless it is
+// refused; then the stand-in timedated wants a password for a quiet call.
+TEST_F(RunAtTest, FromATerminalATextAgentStartsOnlyOnceAPasswordIsAskedAndIsReadyBeforeTheCallThatPrompts)
 {
     QTemporaryDir bin;
     const QString log = bin.filePath(QStringLiteral("agent.log"));
@@ -107,8 +116,7 @@ TEST_F(RunAtTest, FromATerminalATextAgentIsReadyForTheGuardBeforeTheFirstSetAndE
                 "log=\"$(dirname \"$0\")/agent.log\"\n"
                 "{ echo \"$*\"; cat /proc/$2/comm; } >\"$log\"\n"
                 "sleep 0.3\n"
-                "sets=$(sed -n 's/^set_count=//p' \"$FAKECLOCK_STATE\" 2>/dev/null)\n"
-                "echo \"sets ${sets:-0}\" >>\"$log\"\n"
+                "echo \"calls $(wc -l <\"$CALL_LOG\")\" >>\"$log\"\n"
                 "trap 'kill $! 2>/dev/null; echo ended >>\"$log\"; exit 0' TERM\n"
                 "eval \"echo >&$4\"\n"
                 "sleep 30 & wait\n");
@@ -118,26 +126,45 @@ TEST_F(RunAtTest, FromATerminalATextAgentIsReadyForTheGuardBeforeTheFirstSetAndE
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(::grantpt(terminal), 0);
     ASSERT_EQ(::unlockpt(terminal), 0);
+    if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
+        GTEST_SKIP() << missing;
+    PrivateBus::Options options;
+    options.ntp = false;
+    options.polkitAsks = true;
+    const PrivateBus bus(options);
+    ASSERT_TRUE(bus.ok()) << bus.error();
 
     const struct {
         QStringList arguments;
         bool onTerminal;
+        bool guardRefused;  // the guard goes to the time service
         bool agentStarts;
     } cases[] = {
-        {{"--at", "2030-01-01", "--", "true"}, true, true},
-        {{"--at", "2030-01-01", "--", "true"}, false, false},
-        {{"--at", "2030-01-01", "--no-ask-password", "--", "true"}, true, false},
-        {{"--no-ask-password", "--at", "2030-01-01", "--only", "--", "true"}, true, false},
+        {{"--at", "2030-01-01", "--", "true"}, true, true, true},
+        {{"--at", "2030-01-01", "--", "true"}, true, false, false},
+        {{"--at", "2030-01-01", "--", "true"}, false, false, false},
+        {{"--at", "2030-01-01", "--no-ask-password", "--", "true"}, true, true, false},
+        {{"--no-ask-password", "--at", "2030-01-01", "--only", "--", "true"}, true, false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString() + (c.guardRefused ? ", refused" : ""));
         QFile::remove(log);
+        const std::size_t callsBefore = bus.calls().size();
         ChildProgram ravodor;
         if (c.onTerminal)
             ravodor.process.setStandardInputFile(QString::fromLocal8Bit(::ptsname(terminal)));
-        ravodor.start(c.arguments, {QStringLiteral("PATH=") + bin.path() + QStringLiteral(":") + qEnvironmentVariable("PATH")});
+        QStringList environment{
+            QStringLiteral("PATH=") + bin.path() + QStringLiteral(":") + qEnvironmentVariable("PATH"),
+            QStringLiteral("CALL_LOG=") + QString::fromStdString(bus.callLog()),
+            QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS=") + qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")};
+        if (c.guardRefused)
+            environment << QStringLiteral("FAKECLOCK_DENY=1");
+        ravodor.start(c.arguments, environment);
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
-        EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
+        // Nothing of an agent that was never needed.
+        const QByteArray err = ravodor.process.readAllStandardError();
+        EXPECT_EQ(ravodor.process.exitCode(), 0) << err.toStdString();
+        EXPECT_EQ(err, "");
         QFile written(log);
         EXPECT_EQ(written.exists(), c.agentStarts);
         if (!c.agentStarts)
@@ -149,9 +176,13 @@ TEST_F(RunAtTest, FromATerminalATextAgentIsReadyForTheGuardBeforeTheFirstSetAndE
                         .match(QString::fromLatin1(lines[0])).hasMatch())
             << lines[0].toStdString();
         EXPECT_EQ(lines[1], "ravodor-guard");
-        EXPECT_EQ(lines[2], "sets 0");
+        // Only the quiet call, refused, came before the agent was ready.
+        EXPECT_EQ(lines[2], "calls " + QByteArray::number(qulonglong(callsBefore + 1)));
         EXPECT_EQ(lines[3], "ended");
-        expectClock(ravodor, 2);
+        const std::vector<BusCall> calls = bus.calls();
+        ASSERT_GE(calls.size(), callsBefore + 2);
+        EXPECT_EQ(calls[callsBefore].error, "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired");
+        EXPECT_EQ(calls[callsBefore + 1].error, "");
     }
     ::close(terminal);
 }
@@ -164,12 +195,15 @@ TEST_F(RunAtTest, WhileTheDateIsAlteredASecondRunIsRefusedAndSigtermReachesTheCo
     ASSERT_TRUE(QTest::qWaitFor([&] { return first.process.canReadLine(); }, 10000));
     EXPECT_EQ(first.process.readLine(), "ready\n");
 
-    ChildProgram second;  // sharing the first one's lock and clock
-    second.start({"--at", "2031-01-01", "--", "true"}, {QStringLiteral("XDG_RUNTIME_DIR=") + first.dir.path(),
+    // Sharing the first one's home and clock, with a runtime folder of its
+    // own, as under cron or su.
+    ChildProgram second;
+    second.start({"--at", "2031-01-01", "--", "true"}, {QStringLiteral("HOME=") + first.dir.path(),
                                                         QStringLiteral("FAKECLOCK_STATE=") + first.statePath()});
     ASSERT_TRUE(second.process.waitForFinished(20000));
     EXPECT_EQ(second.process.exitCode(), 75);
-    EXPECT_FALSE(second.process.readAllStandardError().isEmpty());
+    EXPECT_TRUE(second.process.readAllStandardError().startsWith(
+        "ravodor: Another 'ravodor --at' (process " + QByteArray::number(first.process.processId()) + ")"));
     EXPECT_EQ(first.clock("set_count"), 1);
 
     ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);

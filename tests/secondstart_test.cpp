@@ -46,7 +46,8 @@ TEST(SecondStart, HandsItsDateToTheWindowOrIsRefusedNamingTheHolder)
         ChildProgram first;
         first.start(c.first, {QStringLiteral("QT_QPA_PLATFORM=offscreen"), session});
         if (c.first.isEmpty())
-            ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(first.dir.filePath("ravodor.lock")); }, 10000));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return QFileInfo::exists(folders.configHome() + "/Zaduziro/ravodor/ravodor.lock"); }, 10000));
         else
             ASSERT_TRUE(QTest::qWaitFor([&] { return first.process.canReadLine(); }, 10000));
 

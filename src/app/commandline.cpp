@@ -133,6 +133,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         return usageError(QStringLiteral("--no-ask-password needs --at DATE and a COMMAND."));
     if (!positional.isEmpty())
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
+    result.platformNamed = parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));
     result.hasDate = parser.isSet(date);
     result.date = parser.value(date);
     return result;

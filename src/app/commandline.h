@@ -21,6 +21,7 @@ struct CommandLine {
     QString date;          // the DATE of --date or --at
     QStringList command;   // COMMAND [ARG...] of --at
     bool askPassword = true;  // --at may start a password agent in the terminal
+    bool platformNamed = false;  // -platform or -display says where the window goes
     QString text;          // what Help, Version and Usage print
 };
 
@@ -28,6 +29,7 @@ struct CommandLine {
 enum ExitCode : int {
     kExitUsage = 64,        // EX_USAGE
     kExitNotADate = 65,     // EX_DATAERR
+    kExitNoDisplay = 68,    // EX_NOHOST: no display to open the window on
     kExitUnavailable = 69,  // EX_UNAVAILABLE: time sync could not be paused
     kExitSoftware = 70,     // EX_SOFTWARE: the real date could not be put back
     kExitOsError = 71,      // EX_OSERR: the system failed otherwise

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "appicon.h"
 #include "commandline.h"
@@ -17,6 +18,7 @@
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
+#include "nodisplay.h"
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
@@ -56,7 +58,15 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // The window needs a display; the command line never does.
+    const QString program = QFileInfo(arguments.value(0, QStringLiteral("ravodor"))).fileName();
+    if (noDisplayNamed(commandLine)) {
+        std::fputs(noDisplayText(program).toLocal8Bit().constData(), stderr);
+        return kExitNoDisplay;
+    }
+    std::optional<DisplayFailureNote> displayFailure(std::in_place, program);
     QApplication app(argc, argv);
+    displayFailure.reset();
     QApplication::setApplicationName(QStringLiteral("Ravodor"));
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(RAVODOR_APP_ID));

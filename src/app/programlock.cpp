@@ -5,6 +5,12 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#ifndef Q_OS_WIN
+#include "registry.h"
+#include "settingskey.h"
+#include "xdgdirs_unix.h"
+#endif
+
 namespace {
 
 const char* const kHolderWords[] = {"window", "at"};
@@ -22,11 +28,36 @@ QString describe(ProgramLock::Holder holder, qint64 pid)
     return QStringLiteral("Another Ravodor (process %1) is running").arg(pid);
 }
 
+QString lockFolder(const QString& name)
+{
+#ifndef Q_OS_WIN
+    // The settings key's own folder, made as the settings store makes it.
+    const std::string config = xdg::baseFolder("XDG_CONFIG_HOME", ".config");
+    const std::string keyPath = settingsKeyPath(name.toStdString());
+    HKEY key = nullptr;
+    if (!config.empty() && CreateKey(HKEY_CURRENT_USER, keyPath, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        // Below "Software", which is the configuration folder itself.
+        QString belowSoftware = QString::fromStdString(keyPath).section(QLatin1Char('\\'), 1);
+        return QString::fromStdString(config) + QLatin1Char('/')
+               + belowSoftware.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    }
+#else
+    Q_UNUSED(name)
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
 }  // namespace
+
+QString runningRefusal(qint64 pid)
+{
+    return describe(ProgramLock::Unknown, pid) + QStringLiteral("; try again when it has ended.");
+}
 
 ProgramLock::ProgramLock(const QString& folder, const QString& name, Holder as) : as_(as)
 {
-    const QDir dir(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : folder);
+    const QDir dir(folder.isEmpty() ? lockFolder(name) : folder);
     QDir().mkpath(dir.path());
     lock_ = std::make_unique<QLockFile>(dir.filePath(name + QStringLiteral(".lock")));
     // Only a dead owner makes a lock stale, never its age: the date moves.

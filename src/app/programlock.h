@@ -1,7 +1,8 @@
 #pragma once
 // The one lock per user that the window and --at share: whoever holds it may
 // alter the date. Beside it, the holder notes what it is, so that a start it
-// refuses can name it.
+// refuses can name it. It lives beside the restore record, in the settings
+// folder, so every login of the user finds it: a desktop, cron, su.
 
 #include <QLockFile>
 #include <QString>
@@ -12,8 +13,8 @@ class ProgramLock {
 public:
     enum Holder { Window, RunAt, Unknown };
 
-    // folder: where the lock lives; empty for the user's runtime folder
-    // (XDG_RUNTIME_DIR on Linux). name: the executable's base name.
+    // folder: where the lock lives; empty for the settings folder of `name`
+    // (the runtime folder on Windows). name: the executable's base name.
     ProgramLock(const QString& folder, const QString& name, Holder as);
 
     bool held() const { return held_; }
@@ -35,3 +36,7 @@ private:
     Holder holder_ = Unknown;
     qint64 holderPid_ = 0;
 };
+
+// Why a start may not alter the date while `pid`, a Ravodor that holds no
+// lock this start can see, has it altered: the words of a lock refusal.
+QString runningRefusal(qint64 pid);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLocale>
 
+#include "agentondemand.h"
 #include "authagent.h"
 #include "childcommand.h"
 #include "clock.h"
@@ -37,6 +38,10 @@ int refuse(const AppError& error)
     case kErrRecordPending:
         say(notChangedMessage(error));
         return kExitSoftware;
+    case kErrProgramRunning:
+        // As when the lock is held: that run ends, this one may follow.
+        say(notChangedMessage(error));
+        return kExitTempFail;
     case kErrTimeService:
     case kErrSyncStillOn:
         say(QStringLiteral("The time service failed: %1").arg(reason));
@@ -69,15 +74,17 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     // Ends after the keeper: the way back may prompt as well.
     AuthAgent agent;
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
-    // Only the guard sets the clock.
-    DateKeeper keeper(*clock, makeGuardedChanger(*clock, exeBaseName), settingsKeyPath(exeBaseName));
-    keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
-    // polkit finds a process's agent by the process that asks: the guard.
-    // Started first, as putting right what a program left may prompt too.
+    // Only the guard sets the clock. polkit finds a process's agent by the
+    // process that asks: the guard.
+    std::unique_ptr<DateChanger> changer = makeGuardedChanger(*clock, exeBaseName);
     if (askPassword)
-        agent.start(keeper.startGuard());
+        changer = std::make_unique<AgentOnDemand>(std::move(changer),
+                                                  [&agent](std::int64_t guard) { agent.start(guard); });
+    DateKeeper keeper(*clock, std::move(changer), settingsKeyPath(exeBaseName));
+    keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
     // A program that ended with the date altered is put right first.
-    if (const Recovery recovery = keeper.recover(); recovery.found)
+    // One still running is named once, by the refusal below.
+    if (const Recovery recovery = keeper.recover(); recovery.found && !recovery.running)
         say(recoveryMessage(recovery, dates));
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error);
@@ -87,7 +94,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     // A guard that ends while the command runs is replaced at once.
     const auto guardEnded = [&keeper] {
         if (const AppError error = keeper.guardEnded())
-            say(guardLostMessage(error));
+            say(guardLostMessage(error, RefusalPlace::CommandLine));
         return keeper.guardEndFd();
     };
     const int status = runCommand(child, command, {keeper.guardEndFd(), guardEnded});
@@ -96,7 +103,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
     if (restored.clock) {
         const QString real = dates.format(DateText::toQDate(keeper.realDate()));
         say(restored.clock.number == kErrUnconfirmed
-                ? unconfirmedRestoreMessage(restored.clock, real)
+                ? unconfirmedRestoreMessage(restored.clock, real, RefusalPlace::CommandLine)
                 : QStringLiteral("The real date could not be put back: set the clock to %1 yourself (%2).")
                       .arg(real, QString::fromStdString(restored.clock.description)));
         return kExitSoftware;

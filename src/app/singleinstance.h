@@ -17,7 +17,7 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // name: the executable's base name. runtimeFolder: where the lock lives;
-    // empty for the user's runtime folder.
+    // empty for the settings folder (ProgramLock).
     explicit SingleInstance(const QString& name, const QString& runtimeFolder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 

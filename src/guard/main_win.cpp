@@ -13,7 +13,7 @@
 #include <string>
 
 #include "clock.h"
-#include "guard.h"
+#include "guardprocess.h"
 #include "localchanger.h"
 #include "recovery.h"
 #include "restorerecord.h"

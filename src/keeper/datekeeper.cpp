@@ -89,6 +89,8 @@ AppError DateKeeper::setDate(const CivilDate& date)
 {
     if (pending_.found) {
         recover();
+        if (pending_.running)
+            return {kErrProgramRunning, std::to_string(pending_.running), {}, 0};
         if (pending_.found) {
             // The left record is the only way back to the real date: keep it.
             const std::string why = !pending_.otherMachine.empty()
@@ -165,6 +167,13 @@ DateKeeper::Restored DateKeeper::restore(bool interactive)
         return result;
     if (altered_) {
         result.clock = changer_->undo(interactive);
+        // The guard ended before or while it was asked: a new one takes
+        // over what is in effect and undoes that.
+        if (unconfirmed(result.clock) && !changer_->guardRunning()) {
+            result.clock = guardEnded();
+            if (!result.clock)
+                result.clock = changer_->undo(interactive);
+        }
         if (result.clock)
             return result;  // the record and the guard stay
         altered_ = false;

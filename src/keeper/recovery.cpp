@@ -10,9 +10,11 @@ namespace {
 // putting it back and removing the record).
 constexpr std::int64_t kRightEnoughNs = kNsPerSecond;
 
-bool runs(std::int64_t pid, std::uint64_t start)
+// Process ids and start times count from the boot: of another boot they name
+// whoever has them now.
+bool runs(const RestoreRecord& record, std::int64_t pid, std::uint64_t start)
 {
-    return pid > 0 && start != 0 && processStartTime(pid) == start;
+    return pid > 0 && start != 0 && record.bootId == currentBootId() && processStartTime(pid) == start;
 }
 
 }  // namespace
@@ -58,9 +60,14 @@ Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& 
         result.otherMachine = record.machineId;
         return result;
     }
-    if (runs(record.pid, record.pidStart))
-        return {};  // its program still runs, and its guard with it
-    if (runs(record.guardPid, record.guardStart)) {
+    if (runs(record, record.pid, record.pidStart)) {
+        // Of this very process: an earlier keeper's, whose way back this one carries on.
+        if (record.pid == currentProcessId())
+            return {};
+        result.running = record.pid;  // its way back, which only it may change
+        return result;
+    }
+    if (runs(record, record.guardPid, record.guardStart)) {
         result.guardBusy = true;  // two restorers would both shift the clock
         return result;
     }

@@ -4,6 +4,7 @@
 // and only by whole days: a record the user may edit can lead to no more
 // than a Set.
 
+#include <cstdint>
 #include <string>
 
 #include "clock.h"
@@ -18,9 +19,10 @@ struct Recovery {
     AppError clock;         // putting the real date back failed
     AppError sync;          // switching time sync back on failed
     // Not acted on (yet): the record stays, and nothing new may be altered.
+    std::int64_t running = 0;  // the process of the program that wrote it, still running: the record is its own
     bool guardBusy = false;    // the guard of that run still runs: it undoes its own changes
     std::string otherMachine;  // the record is of this other machine, whose clock this one cannot see
-    bool pending() const { return guardBusy || !otherMachine.empty() || clock; }
+    bool pending() const { return running > 0 || guardBusy || !otherMachine.empty() || clock; }
 };
 
 // Puts the real date back when the record is of this boot, and resumes
@@ -32,5 +34,6 @@ Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, Date
 
 // At start-up, before anything else: a record whose program and guard no
 // longer run is acted on, and removed once the real date is back and sync
-// runs again. It stays while it cannot be acted on.
+// runs again. It stays while it cannot be acted on, and is never touched
+// while its program runs.
 Recovery recoverLeftRecord(RecordStore& store, SystemClock& clock, DateChanger& changer);

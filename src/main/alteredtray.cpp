@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "alterednotice.h"
 #include "appicon.h"
 
 AlteredTray::AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButton* exit,
@@ -25,12 +26,16 @@ AlteredTray::~AlteredTray() = default;
 void AlteredTray::showAltered(const QString& inEffect, const QString& real)
 {
     altered_ = true;
+    inEffect_ = inEffect;
+    real_ = real;
     toolTip_ = QStringLiteral("Ravodor\nDate in effect: %1\nReal date: %2").arg(inEffect, real);
     if (icon_)
         icon_->setToolTip(toolTip_);
     if (!icon_ || !icon_->isVisible()) {
         trayThere_ = false;
         watch();
+    } else {
+        noticeOrNot(trayThere_);
     }
     // Qt has no signal for a tray that comes, or comes back after a restart.
     watch_->start();
@@ -43,6 +48,15 @@ void AlteredTray::hide()
         watch_->stop();
     if (icon_)
         icon_->hide();
+    if (notice_)
+        notice_->withdraw();
+}
+
+void AlteredTray::programEnding()
+{
+    if (notice_)
+        notice_->withdraw(true);
+    hide();
 }
 
 void AlteredTray::watch()
@@ -56,7 +70,30 @@ void AlteredTray::watch()
         icon_->setToolTip(toolTip_);
         icon_->show();
     }
+    if (altered_ && (there != trayThere_ || !there))
+        noticeOrNot(there);
     trayThere_ = there;
+}
+
+void AlteredTray::noticeOrNot(bool trayThere)
+{
+    if (trayThere) {
+        if (notice_)
+            notice_->withdraw();
+        return;
+    }
+    if (!notice_)
+        notice_ = new AlteredNotice(this, [this] { resetFromOutside(); }, [this] { showWindow(); });
+    notice_->showAltered(inEffect_, real_);
+}
+
+// As the tray's item: only what the window's button offers right now.
+void AlteredTray::resetFromOutside()
+{
+    if (QApplication::activeModalWidget() == nullptr && reset_->isEnabled())
+        reset_->click();
+    else
+        showWindow();
 }
 
 void AlteredTray::create()

@@ -1,12 +1,14 @@
 #pragma once
 // A tray icon for as long as a date other than the real one is in effect, so
-// an altered clock is not forgotten once the window is out of sight.
+// an altered clock is not forgotten once the window is out of sight; where
+// the desktop has no tray, a desktop notification (AlteredNotice) instead.
 
 #include <QObject>
 
 #include <functional>
 #include <memory>
 
+class AlteredNotice;
 class QAbstractButton;
 class QAction;
 class QMenu;
@@ -23,9 +25,11 @@ public:
     ~AlteredTray() override;
 
     // Shows the icon naming both dates; where there is no tray yet, it
-    // appears once one does.
+    // appears once one does, and the notification says it meanwhile.
     void showAltered(const QString& inEffect, const QString& real);
     void hide();
+    // The program ends at once after this: nothing of it stays on the desktop.
+    void programEnding();
 
     // How often a tray that may come or go is looked for while altered.
     static constexpr int kWatchMs = 2000;
@@ -35,8 +39,11 @@ private:
     void menuOpening();
     void create();
     void watch();
+    void noticeOrNot(bool trayThere);
+    void resetFromOutside();
 
     QString toolTip_;
+    QString inEffect_, real_;
     bool altered_ = false;
     bool trayThere_ = false;
     QTimer* watch_ = nullptr;
@@ -48,4 +55,5 @@ private:
     QAction* resetItem_ = nullptr;
     QAction* exitItem_ = nullptr;
     QSystemTrayIcon* icon_ = nullptr;
+    AlteredNotice* notice_ = nullptr;
 };

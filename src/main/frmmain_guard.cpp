@@ -23,6 +23,9 @@ void frmMain::watchGuard()
 
 void frmMain::guardEnded()
 {
+    // A restore that replaced the guard meanwhile left none to watch.
+    if (!guardWatch_)
+        return;
     // Its descriptor goes with it: stop watching before a new one starts.
     guardWatch_->setEnabled(false);
     DateKeeper& keeper = *services_.keeper;

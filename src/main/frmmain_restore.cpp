@@ -63,6 +63,8 @@ AppError frmMain::restoreRealDate()
 {
     realDate();
     const AppError error = services_.keeper->restore().clock;
+    // A guard found ended on the way back has been replaced: watch the new one.
+    watchGuard();
     // Sync is on again: a later failure to resume it is news again.
     if (!services_.keeper->syncPaused())
         syncFailureSaid_ = false;

@@ -1,4 +1,4 @@
-// The tray icon that shows an altered clock.
+// The tray icon, or the notification where there is no tray, that shows an altered clock.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,8 +9,10 @@
 
 void frmMain::showAlteredState()
 {
-    if (!tray_)
+    if (!tray_) {
         tray_ = new AlteredTray(this, cmdReset, cmdExit, services_.trayAvailable);
+        connect(this, &frmMain::ending, tray_, &AlteredTray::programEnding);
+    }
     const DateText& dates = services_.dates;
     const QDate inEffect = dates.parse(lblHIDDENtoday->text());
     const QDate real = dates.parse(Text1->text());

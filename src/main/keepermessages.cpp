@@ -1,6 +1,7 @@
 #include "keepermessages.h"
 
 #include "datekeeper.h"
+#include "programlock.h"
 
 namespace {
 
@@ -13,6 +14,8 @@ QString reasonOf(const AppError& error)
 
 QString notChangedMessage(const AppError& error)
 {
+    if (error.number == kErrProgramRunning)
+        return runningRefusal(QString::fromStdString(error.description).toLongLong());
     if (error.number == kErrSyncNotPaused)
         return QStringLiteral("Automatic time synchronisation is on and could not be paused (%1). "
                               "The date was not changed.")
@@ -42,18 +45,25 @@ QString unconfirmedMessage(const QString& date)
         .arg(date);
 }
 
-QString unconfirmedRestoreMessage(const AppError& error, const QString& realDate)
+QString unconfirmedRestoreMessage(const AppError& error, const QString& realDate, RefusalPlace place)
 {
+    const QString when = place == RefusalPlace::Window ? QStringLiteral("with Reset, on closing and at its next start")
+                                                       : QStringLiteral("at its next start");
     return QStringLiteral("The system has not confirmed that the real date, %1, is back (%2). Ravodor keeps "
-                          "what it needs to put it back and tries again with Reset, on closing and at its next start.")
-        .arg(realDate, reasonOf(error));
+                          "what it needs to put it back and tries again %3.")
+        .arg(realDate, reasonOf(error), when);
 }
 
-QString guardLostMessage(const AppError& error)
+QString guardLostMessage(const AppError& error, RefusalPlace place)
 {
+    const QString what = place == RefusalPlace::Window
+                             ? QStringLiteral("Press Reset before you close Ravodor.")
+                             : QStringLiteral("Ravodor puts the real date back when the command has ended; "
+                                              "do not stop it before.");
     return QStringLiteral("The process that puts the real date back should Ravodor be stopped has ended, "
-                          "and no new one could be started (%1). Press Reset before you close Ravodor.")
-        .arg(reasonOf(error));
+                          "and no new one could be started (%1). ")
+               .arg(reasonOf(error))
+           + what;
 }
 
 QString recoveryMessage(const Recovery& recovery, const DateText& dates)
@@ -64,6 +74,8 @@ QString recoveryMessage(const Recovery& recovery, const DateText& dates)
                               "may be set to %2: Ravodor there puts it back. Until then Ravodor here changes "
                               "nothing, as it would lose that computer's way back.")
             .arg(QString::fromStdString(recovery.otherMachine), wasSet);
+    if (recovery.running)
+        return runningRefusal(recovery.running);
     if (recovery.guardBusy)
         return QStringLiteral("Ravodor ended while the system date was set to %1, and is still putting the real "
                               "date back. Try again in a moment.")

@@ -15,11 +15,16 @@ QString advice(const AppError& error, HostSystem system, const QString& readme)
         return QStringLiteral("Start Ravodor as an administrator (right-click it and choose \"Run as administrator\"), "
                               "then set the date again.");
     // Asking again is no way out for whoever has no password to give.
-    QString text = error.cause == kRefusalAuthDenied
-                       ? QStringLiteral("Changing the date needs an administrator's password. Without one, ask an "
-                                        "administrator to give Ravodor the right to set the clock.")
-                       : QStringLiteral("Ravodor has not been given the right to set the clock, and the system's "
-                                        "time service is not there to ask. An administrator can give it that right.");
+    QString text;
+    if (error.cause == kRefusalAuthDenied)
+        text = QStringLiteral("Changing the date needs an administrator's password. Without one, ask an "
+                              "administrator to give Ravodor the right to set the clock.");
+    else if (error.cause == kRefusalNotInGroup)
+        text = QStringLiteral("On this computer only members of the group ravodor may change the date. Ask an "
+                              "administrator to make you a member, then log in again.");
+    else
+        text = QStringLiteral("Ravodor has not been given the right to set the clock, and the system's "
+                              "time service is not there to ask. An administrator can give it that right.");
     text += QStringLiteral(" See \"man ravodor\", section \"THE RIGHT TO SET THE CLOCK\"");
     if (!readme.isEmpty())
         text += QStringLiteral(", or the section \"Giving the program the right to set the clock\" of %1").arg(readme);

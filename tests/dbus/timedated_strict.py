@@ -2,8 +2,12 @@
 
 SetTime is refused with AutomaticTimeSyncEnabled while NTP is on or SetNTP's
 unit job (0.3 s) still runs; a denial (PolkitAllows false) is AccessDenied, or
-InteractiveAuthorizationRequired for a quiet call; CanNTP false makes SetNTP
-answer NoNTPSupport; FailFirst answers the first call with that error. Each
+InteractiveAuthorizationRequired for a quiet call; PolkitAsks true answers
+every quiet call so and lets every interactive one pass (a password typed
+in); CanNTP false makes SetNTP
+answer NoNTPSupport; FailFirst answers the first call with that error.
+LateFirst (ms, when not negative) answers the first call as if its caller
+had given up waiting (NoReply), and carries it out that much later. Each
 call is appended to the file Log as "SetNTP(0, 1) error-or--", which
 is created once the name is owned. No clock is touched.
 '''
@@ -20,7 +24,9 @@ def load(mock, parameters):
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary({'CanNTP': parameters['CanNTP'], 'NTP': parameters['NTP']},
                                                    signature='sv'))
     mock.allows = parameters['PolkitAllows']
+    mock.asks = parameters.get('PolkitAsks', False)
     mock.fail = parameters['FailFirst']
+    mock.late = parameters.get('LateFirst', -1)
     mock.job = None
     mock.record = open(parameters['Log'], 'w', buffering=1)
 
@@ -32,6 +38,10 @@ def _error(name, message):
 def _run(self, method, args, body):
     error = '-'
     try:
+        if self.late >= 0:
+            late, self.late = self.late, -1
+            GLib.timeout_add(late, _carry_out, body)
+            raise _error('org.freedesktop.DBus.Error.NoReply', 'no reply')
         if self.fail:
             name, self.fail = self.fail, ''
             raise _error(name, 'it broke')
@@ -43,7 +53,17 @@ def _run(self, method, args, body):
         self.record.write(f"{method}({', '.join(str(int(a)) for a in args)}) {error}\n")
 
 
+def _carry_out(body):
+    try:
+        body()
+    except dbus.exceptions.DBusException:
+        pass  # nobody waits for the answer
+    return False
+
+
 def _authorise(self, interactive):
+    if self.asks and not interactive:
+        raise _error('org.freedesktop.DBus.Error.InteractiveAuthorizationRequired', 'Not authorised')
     if not self.allows:
         denial = 'AccessDenied' if interactive else 'InteractiveAuthorizationRequired'
         raise _error('org.freedesktop.DBus.Error.' + denial, 'Not authorised')

@@ -21,8 +21,11 @@ public:
     AppError setSync(bool on, bool) override
     {
         calls.push_back(on ? "SetNTP(true)" : "SetNTP(false)");
-        if (AppError error = on ? refuseResume : refusePause)
+        if (AppError error = on ? refuseResume : refusePause) {
+            if (landsLate && error.number == kErrUnconfirmed)
+                sync_ = on ? SyncState::On : SyncState::Off;
             return error;
+        }
         sync_ = on ? SyncState::On : SyncState::Off;
         return AppError::none();
     }
@@ -41,6 +44,7 @@ public:
 
     bool present = true;
     AppError refusePause, refuseResume, refuseShift;
+    bool landsLate = false;  // a switch of sync left unanswered is made all the same
     std::vector<std::string> calls;
     std::vector<std::int64_t> shifts;
     std::function<void()> duringShift;

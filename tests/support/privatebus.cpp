@@ -91,7 +91,7 @@ PrivateBus::PrivateBus(const Options& options)
 PrivateBus::~PrivateBus()
 {
     // Not yet reaped, so the numbers are still our children's.
-    for (const pid_t pid : {timedated_, daemon_})
+    for (const pid_t pid : {notifications_, timedated_, daemon_})
         if (pid > 0) {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
@@ -126,19 +126,30 @@ bool PrivateBus::start(const Options& options)
         return false;
     session_ = options.session;
     setenv(session_ ? kSessionVariable : kAddressVariable, ("unix:path=" + dir_ + "/bus").c_str(), 1);
+    if (session_ && options.notifications) {
+        const std::string ready = dir_ + "/notifications.ready";
+        const std::string log = dir_ + "/notifications.log";
+        const std::string parameters =
+            R"({"capabilities": ")" + *options.notifications + R"(", "Ready": ")" + ready + R"("})";
+        notifications_ = spawn({kPython, "-m", "dbusmock", "--session", "--template", RAVODOR_NOTIFICATIONS_TEMPLATE,
+                                "-p", parameters, "-l", dir_ + "/notifications.calls"}, log, log);
+        return waitFor(&notifications_, "notifications", [&] { return access(ready.c_str(), F_OK) == 0; });
+    }
     if (!options.timedated || session_)
         return true;
 
     char parameters[1024];
     std::snprintf(parameters, sizeof parameters,
-                  R"({"NTP": %s, "CanNTP": %s, "PolkitAllows": %s, "FailFirst": "%s", "Log": "%s/calls"})",
+                  R"({"NTP": %s, "CanNTP": %s, "PolkitAllows": %s, "PolkitAsks": %s, "FailFirst": "%s", )"
+                  R"("LateFirst": %d, "Log": "%s"})",
                   options.ntp ? "true" : "false", options.canNtp ? "true" : "false",
-                  options.polkitAllows ? "true" : "false", options.failFirst.c_str(), dir_.c_str());
+                  options.polkitAllows ? "true" : "false", options.polkitAsks ? "true" : "false",
+                  options.failFirst.c_str(), options.lateFirstMs, callLog().c_str());
     const std::string log = dir_ + "/timedated.log";
     timedated_ = spawn({kPython, "-m", "dbusmock", "--system", "--template", RAVODOR_TIMEDATED_TEMPLATE, "-p",
                         parameters}, log, log);
     // The stand-in creates its call log once it owns its name.
-    return waitFor(&timedated_, "timedated", [&] { return access((dir_ + "/calls").c_str(), F_OK) == 0; });
+    return waitFor(&timedated_, "timedated", [&] { return access(callLog().c_str(), F_OK) == 0; });
 }
 
 // Python and dbusmock start in well under a second; a loaded CI machine may take several.
@@ -160,11 +171,20 @@ bool PrivateBus::waitFor(pid_t* pid, const std::string& name, const std::functio
 std::vector<BusCall> PrivateBus::calls() const
 {
     std::vector<BusCall> result;
-    std::ifstream in(dir_ + "/calls");
+    std::ifstream in(callLog());
     for (std::string line; std::getline(in, line);) {
         const size_t space = line.rfind(' ');
         const std::string error = line.substr(space + 1);
         result.push_back({line.substr(0, space), error == "-" ? "" : error});
     }
+    return result;
+}
+
+std::vector<std::string> PrivateBus::notificationCalls() const
+{
+    std::vector<std::string> result;
+    std::ifstream in(dir_ + "/notifications.calls");
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line.substr(line.find(' ') + 1));
     return result;
 }

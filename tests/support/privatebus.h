@@ -39,8 +39,13 @@ public:
         bool canNtp = true;        // false: no sync unit, SetNTP answers NoNTPSupport
         bool timedated = true;     // false: a bus without the time service
         bool polkitAllows = true;  // false: every authorisation is denied
+        bool polkitAsks = false;   // true: a quiet call needs a prompt, a prompted one passes
         std::string failFirst;     // a D-Bus error the first call is answered with, "it broke"
+        int lateFirstMs = -1;      // >= 0: the first call is answered as never answered, and made this much later
         bool session = false;      // true: a session bus (DBUS_SESSION_BUS_ADDRESS), without timedated
+        // With session: a stand-in notification service offering these
+        // capabilities (blank-separated; tests/dbus/notifications.py).
+        std::optional<std::string> notifications;
     };
 
     // Why the tools are missing, or ""; tests skip with it.
@@ -56,6 +61,12 @@ public:
     const std::string& error() const { return error_; }
     // Every SetNTP and SetTime call so far, in order.
     std::vector<BusCall> calls() const;
+    // What the stand-in notification service was asked and sent, a line
+    // each as python3-dbusmock logs them, the time left off
+    // ("Notify \"Ravodor\" 0 ...", "emit /org/... NotificationClosed 1 1").
+    std::vector<std::string> notificationCalls() const;
+    // The file the calls are written to, a line each, as they come.
+    std::string callLog() const { return dir_ + "/calls"; }
 
 private:
     bool start(const Options& options);
@@ -68,4 +79,5 @@ private:
     std::string error_;
     pid_t daemon_ = -1;
     pid_t timedated_ = -1;
+    pid_t notifications_ = -1;
 };
