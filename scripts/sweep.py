@@ -17,6 +17,7 @@ against the slow stand-in timedated on a system bus of the sweep's own.
 
 import ctypes
 import datetime
+import functools
 import os
 import random
 import re
@@ -85,6 +86,7 @@ def session_members(sid):
     return members
 
 
+@functools.lru_cache(maxsize=None)
 def built(build, name):
     '''Where the build put a target, wherever its folder is in the tree.'''
     for folder, _, files in os.walk(build):
