@@ -166,14 +166,7 @@ DateKeeper::Restored DateKeeper::restore(bool interactive)
     if (!altered_ && !syncPaused_)
         return result;
     if (altered_) {
-        result.clock = changer_->undo(interactive);
-        // The guard ended before or while it was asked: a new one takes
-        // over what is in effect and undoes that.
-        if (unconfirmed(result.clock) && !changer_->guardRunning()) {
-            result.clock = guardEnded();
-            if (!result.clock)
-                result.clock = changer_->undo(interactive);
-        }
+        result.clock = askWithGuard([&] { return changer_->undo(interactive); });
         if (result.clock)
             return result;  // the record and the guard stay
         altered_ = false;
@@ -189,9 +182,21 @@ DateKeeper::Restored DateKeeper::restore(bool interactive)
     return result;
 }
 
+// The guard ended before or while it was asked: a new one takes over what
+// is in effect (a pause that may still land included) and is asked again.
+AppError DateKeeper::askWithGuard(const std::function<AppError()>& ask)
+{
+    const AppError answer = ask();
+    if (!unconfirmed(answer) || changer_->guardRunning())
+        return answer;
+    if (guardEnded())
+        return answer;
+    return ask();
+}
+
 AppError DateKeeper::resumeSync(bool interactive)
 {
-    AppError error = changer_->setSync(true, interactive);
+    AppError error = askWithGuard([&] { return changer_->setSync(true, interactive); });
     if (!error) {
         syncPaused_ = false;
         record_.syncPaused = false;

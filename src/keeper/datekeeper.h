@@ -76,6 +76,7 @@ private:
     AppError startAltering();
     void undoStart();
     AppError resumeSync(bool interactive);
+    AppError askWithGuard(const std::function<AppError()>& ask);
     AppError writeRecord();
 
     SystemClock& clock_;
