@@ -31,4 +31,4 @@ drop=()
 if [ "$(id -u)" -eq 0 ]; then
     drop=(setpriv --inh-caps=-sys_time --bounding-set=-sys_time)
 fi
-exec "${drop[@]}" /usr/bin/python3 -B scripts/sweep.py "$runs" "$seed" "$(cd "$build" && pwd)"
+exec "${drop[@]}" /usr/bin/python3 -B sweep/sweep.py "$runs" "$seed" "$(cd "$build" && pwd)"

@@ -32,7 +32,7 @@ import dbus
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
-TEMPLATE = os.path.join(SOURCE, 'tests', 'dbus', 'timedated_slow.py')
+TEMPLATE = os.path.join(HERE, 'timedated_slow.py')
 TIMEDATE = 'org.freedesktop.timedate1'
 CAP_SYS_TIME = 25
 ROADS = ('set', 'quickset', 'at')

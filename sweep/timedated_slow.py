@@ -15,7 +15,7 @@ import dbus
 from gi.repository import GLib
 
 _spec = importlib.util.spec_from_file_location(
-    'timedated_strict', os.path.join(os.path.dirname(os.path.abspath(__file__)), 'timedated_strict.py'))
+    'timedated_strict', os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'dbus', 'timedated_strict.py'))
 strict = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(strict)
 
