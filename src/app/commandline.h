@@ -5,7 +5,9 @@
 
 #include <QLocale>
 #include <QString>
-#include <QStringList>
+
+#include <string>
+#include <vector>
 
 struct CommandLine {
     enum Action {
@@ -20,7 +22,8 @@ struct CommandLine {
     Action action = Window;
     bool hasDate = false;  // --date given (its text may still be no date)
     QString date;          // the DATE of --date or --at
-    QStringList command;   // COMMAND [ARG...] of --at
+    std::vector<std::string> command;  // COMMAND [ARG...] of --at, the bytes as given
+    int reportFd = -1;     // with --only: the window's socket for a StartReport
     bool askPassword = true;  // --at may start a password agent in the terminal
     bool platformNamed = false;  // -platform or -display says where the window goes
     QString text;          // what Help, Version and Usage print
@@ -45,4 +48,4 @@ enum ExitCode : int {
 // `arguments` as in argv, the program's name first. Qt's own options
 // (-platform, -style, ...) are accepted and left to the application.
 // `locale` gives the short date form that --help shows besides YYYY-MM-DD.
-CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale = QLocale::system());
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const QLocale& locale = QLocale::system());
