@@ -7,7 +7,7 @@
 namespace {
 
 // Enough to tell why, not a log.
-constexpr int kErrorLines = 5;
+constexpr int kErrorLines = 3;
 
 }  // namespace
 
