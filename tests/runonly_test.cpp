@@ -221,6 +221,23 @@ TEST_F(RunOnlyTest, AScriptWhoseInterpreterIsMissingIsToldByName)
               "ravodor: " + script.toUtf8() + ": /nonexistent/interp: no such interpreter\n");
 }
 
+TEST_F(RunOnlyTest, MakeLauncherPrintsTheEntrysPathAndSaysTheNameTheMenuShows)
+{
+    ChildProgram ravodor;
+    ravodor.start({"--at", "2030-06-15T23:59:50", "--only", "--make-launcher", "--", "printf", "hi"},
+                  {"LC_ALL=en_GB.UTF-8"});
+    ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+    EXPECT_EQ(ravodor.process.exitCode(), 0);
+    const QString path = QString::fromLocal8Bit(ravodor.process.readAllStandardOutput().trimmed());
+    EXPECT_EQ(QFileInfo(path).path(), folders.dataHome() + QStringLiteral("/applications"));
+    QFile entry(path);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=" RAVODOR_PROGRAM " --at 2030-06-15T23:59:50 --only -- printf hi\n"));
+    EXPECT_EQ(ravodor.process.readAllStandardError(),
+              "ravodor: The applications menu shows it as \"printf hi at 15/06/2030 23:59:50\"; delete that file to "
+              "remove it.\n");
+}
+
 TEST_F(RunOnlyTest, SigtermReachesTheCommandWhoseStatusComesThrough)
 {
     ChildProgram ravodor;
