@@ -169,7 +169,9 @@ int runOnly(const QString& dateText, const std::vector<std::string>& arguments, 
             reporter.ended(status);
             removeFaketimeLeftovers(child.lastPid());
         } else {
-            reporter.notStarted(status, QStringLiteral("%1 could not start: %2").arg(command.name, failure));
+            // The window names a program by its file name.
+            reporter.notStarted(status, QStringLiteral("%1 could not start: %2")
+                                            .arg(QFileInfo(command.name).fileName(), failure));
         }
     }
     // What the programs it started still write passes on for as long as they do.

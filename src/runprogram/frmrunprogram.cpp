@@ -189,20 +189,21 @@ void frmRunProgram::cmdRun_Click()
         return;
     const QString name = QFileInfo(txtProgram->text().trimmed()).fileName();
     const QString shown = shownDate();
+    const QString date = atDate();
     cmdTerminal->hide();
     tell(QStringLiteral("Starting %1 at %2\u2026").arg(name, shown));
     // Through --only, whose own clean-up runs when the program ends, however
     // long after this window has gone. It says how the start went.
-    auto* start = new ProgramStart(this, [this, name, shown, command](const StartReport& report, bool heard) {
+    auto* start = new ProgramStart(this, [this, name, shown, date, command](const StartReport& report, bool heard) {
         tell(startWords(name, shown, report, heard));
         ran_ = command;
-        ranAt_ = atDate();
+        ranAt_ = date;
         // Output that went unseen: shown in a terminal where there is one.
         cmdTerminal->setVisible(heard && report.wroteOutput && !report.terminal
                                 && !ProgramStart::terminalEmulator().isEmpty());
     });
     QString why;
-    if (!start->start(ravodor_, atDate(), command, &why)) {
+    if (!start->start(ravodor_, date, command, &why)) {
         tell(why);
         delete start;
     }
