@@ -85,7 +85,8 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
 // Started through a shell, so that bytes that are no UTF-8 reach Ravodor as they are.
 TEST_F(RunAtTest, TheCommandGetsItsArgumentsByteForByte)
 {
-    for (const QStringList& way : {QStringList{"--at", "2030-01-01", "--"}, QStringList{"--at", "2030-01-01", "--only", "--"}}) {
+    for (const QStringList& way :
+         {QStringList{"--at", "2030-01-01", "--"}, QStringList{"--at", "2030-01-01", "--only", "--"}}) {
         SCOPED_TRACE(way.join(QLatin1Char(' ')).toStdString());
         ChildProgram ravodor;
         ravodor.start(QStringList{"-c", "exec \"$0\" \"$@\" \"$(printf 'caf\\351\\377')\"", RAVODOR_PROGRAM} + way
@@ -124,8 +125,9 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
     for (const auto& c : cases) {
         SCOPED_TRACE(c.date);
         ChildProgram ravodor;
-        ravodor.start({"--at", c.date, "--", c.command}, {QStringLiteral("TZ=UTC"), QStringLiteral("LC_ALL=en_GB.UTF-8"),
-                                                      QStringLiteral("FAKECLOCK_DENY=") + (c.deny ? "1" : "")});
+        ravodor.start({"--at", c.date, "--", c.command},
+                      {QStringLiteral("TZ=UTC"), QStringLiteral("LC_ALL=en_GB.UTF-8"),
+                       QStringLiteral("FAKECLOCK_DENY=") + (c.deny ? "1" : "")});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         EXPECT_EQ(ravodor.process.exitCode(), c.code);
         EXPECT_EQ(ravodor.process.readAllStandardError(), c.err);

@@ -200,7 +200,8 @@ TEST_F(RunOnlyTest, EveryDateOfTheRangeIsShownRightAndOneBeyondIsRefusedWithTheR
         ravodor.start({"--at", c.date, "--only", "--", "date", "+%FT%H:%M"}, {"TZ=UTC"});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         EXPECT_EQ(ravodor.process.exitCode(), c.code);
-        const QByteArray seen = c.code ? ravodor.process.readAllStandardError() : ravodor.process.readAllStandardOutput();
+        const QByteArray seen =
+            c.code ? ravodor.process.readAllStandardError() : ravodor.process.readAllStandardOutput();
         EXPECT_TRUE(seen.startsWith(c.seen)) << seen.toStdString();
     }
 }

@@ -105,7 +105,8 @@ TEST_F(RunProgramTest, TheDialogRunsTheProgramAtItsDateAndSaysWhatHappenedOrWhyN
     ScopedEnv state("FAKECLOCK_STATE", dir.filePath(QStringLiteral("clock.state")).toLocal8Bit());
     // Notes the date and stays, or ends at once with the status it is given.
     const QString script = program(dir, "seen date",
-                                   "#!/bin/sh\ndate '+%F %H:%M' >\"$1\"\n[ \"$2\" = stay ] && exec sleep 4\nexit ${2:-0}\n");
+                                   "#!/bin/sh\ndate '+%F %H:%M' >\"$1\"\n"
+                                   "[ \"$2\" = stay ] && exec sleep 4\nexit ${2:-0}\n");
     const QString noInterpreter = program(dir, "badshebang.sh", "#!/nonexistent/interp\necho hi\n");
     const QString data = program(dir, "data.bin", QByteArray("\x01\x02\x03\x04 no program", 15));
     const QString output = dir.filePath(QStringLiteral("output"));
@@ -152,7 +153,8 @@ TEST_F(RunProgramTest, TheDialogRunsTheProgramAtItsDateAndSaysWhatHappenedOrWhyN
                              DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
         dialog.setRavodor(QStringLiteral(RAVODOR_PROGRAM));
         dialog.findChild<QLineEdit*>(QStringLiteral("txtProgram"))->setText(c.program);
-        dialog.findChild<QLineEdit*>(QStringLiteral("txtArguments"))->setText(QString::fromUtf8(c.arguments).replace(QLatin1String("%1"), seen));
+        dialog.findChild<QLineEdit*>(QStringLiteral("txtArguments"))
+            ->setText(QString::fromUtf8(c.arguments).replace(QLatin1String("%1"), seen));
         if (*c.time) {
             dialog.findChild<QCheckBox*>(QStringLiteral("chkTime"))->setChecked(true);
             dialog.findChild<QTimeEdit*>(QStringLiteral("timTime"))->setTime(QTime::fromString(QLatin1String(c.time)));
@@ -192,7 +194,8 @@ TEST_F(RunProgramTest, TheArgumentsSplitAsTheShellSplitsAndShowHowWhereThatDiffe
         {"a\\ b \"c\\\"d\" 'e\\f'", "Handed over as 3 arguments: \u2039a b\u203a \u2039c\"d\u203a \u2039e\\f\u203a"},
         {"'open", "A single quote in the arguments is not closed."},
     };
-    frmRunProgram dialog(nullptr, QStringLiteral("15/06/2030"), DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
+    frmRunProgram dialog(nullptr, QStringLiteral("15/06/2030"),
+                         DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         dialog.findChild<QLineEdit*>(QStringLiteral("txtArguments"))->setText(QString::fromUtf8(c.typed));
@@ -232,19 +235,23 @@ TEST_F(RunProgramTest, TheLauncherQuotesAsDesktopsReadHasANameOfItsOwnAndTakesTh
         QString file;       // or the refusal
     } cases[] = {
         {{"printf", "two words", "tab\there"}, "2030-06-15", "printf two words tab here at 15/06/2030",
-         "printf \"two words\" \"tab\\there\"", "ravodor", "Utility;", "org.example.ravodor.at-2030-06-15-printf-1.desktop"},
+         "printf \"two words\" \"tab\\there\"", "ravodor", "Utility;",
+         "org.example.ravodor.at-2030-06-15-printf-1.desktop"},
         {{"printf", "say \"hi\", it's", "$HOME", "100%", "a\\b"}, "2030-06-15",
-         "printf say \"hi\", it's $HOME 10\u2026 at 15/06/2030", "printf \"say \\\\\"hi\\\\\", it's\" \"\\\\$HOME\" 100%% \"a\\\\\\\\b\"",
+         "printf say \"hi\", it's $HOME 10\u2026 at 15/06/2030",
+         "printf \"say \\\\\"hi\\\\\", it's\" \"\\\\$HOME\" 100%% \"a\\\\\\\\b\"",
          "ravodor", "Utility;", "org.example.ravodor.at-2030-06-15-printf-2.desktop"},
         // The same again: a Name of its own all the same.
         {{"printf", "two words", "tab\there"}, "2030-06-15", "printf two words tab here at 15/06/2030 (2)",
-         "printf \"two words\" \"tab\\there\"", "ravodor", "Utility;", "org.example.ravodor.at-2030-06-15-printf-3.desktop"},
+         "printf \"two words\" \"tab\\there\"", "ravodor", "Utility;",
+         "org.example.ravodor.at-2030-06-15-printf-3.desktop"},
         {{app.toStdString()}, "2030-06-15T23:59:50", "Fake App at 15/06/2030 23:59:50", app.toUtf8(), "fake-icon",
          "Game;ArcadeGame;", "org.example.ravodor.at-2030-06-15T23_59_50-fakeapp-1.desktop"},
         {{"/bin/" + longName}, "2030-06-15", QString::fromStdString(longName) + " at 15/06/2030",
          QByteArray("/bin/") + longName.c_str(), "ravodor", "Utility;",
          "org.example.ravodor.at-2030-06-15-" + QString(64, QLatin1Char('x')) + "-1.desktop"},
-        {{"printf", "caf\351"}, "2030-06-15", {}, {}, {}, {}, "Argument 1 is not UTF-8 text, which a launcher cannot hold"},
+        {{"printf", "caf\351"}, "2030-06-15", {}, {}, {}, {},
+         "Argument 1 is not UTF-8 text, which a launcher cannot hold"},
         {{"printf", "a\033b"}, "2030-06-15", {}, {}, {}, {}, "Argument 1 holds a control character, which a launcher"},
     };
     for (const auto& c : cases) {

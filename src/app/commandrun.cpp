@@ -29,7 +29,8 @@ const QRegularExpression& isoForm()
 // The forms a date is taken in, by example.
 QString dateForms(bool timeOfDay)
 {
-    const QString forms = QStringLiteral("YYYY-MM-DD, or as %1").arg(DateText(QLocale::system()).format(QDate(2030, 12, 31)));
+    const QString forms =
+        QStringLiteral("YYYY-MM-DD, or as %1").arg(DateText(QLocale::system()).format(QDate(2030, 12, 31)));
     return timeOfDay ? forms + QStringLiteral(", with a time of day as YYYY-MM-DDTHH:MM[:SS]") : forms;
 }
 

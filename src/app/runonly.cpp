@@ -116,10 +116,10 @@ int prepareOnly(const QString& dateText, const std::vector<std::string>& argumen
     if (const AppError error = localSecondOn(DateText::toCivil(command.date), command.secondOfDay, now,
                                              &launch->shownSecond,
                                              command.secondOfDay >= 0 ? &launch->fit : nullptr)) {
-        *why = error.number != kErrInvalidCall
-                   ? QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description))
-               : command.secondOfDay >= 0 ? QStringLiteral("The time zone has no such time of day on %1.").arg(day)
-                                          : QStringLiteral("The time zone skips the day %1.").arg(day);
+        const QString reason = QString::fromStdString(error.description);
+        *why = error.number != kErrInvalidCall ? QStringLiteral("The date could not be worked out: %1").arg(reason)
+               : command.secondOfDay >= 0      ? QStringLiteral("The time zone has no such time of day on %1.").arg(day)
+                                               : QStringLiteral("The time zone skips the day %1.").arg(day);
         return error.number == kErrInvalidCall ? kExitNotADate : kExitOsError;
     }
     launch->argv = std::move(command.argv);

@@ -75,11 +75,11 @@ bool entryText(const std::vector<std::string>& command, QStringList* words, QStr
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString word = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
         if (utf8.hasError()) {
-            *why = QStringLiteral("%1 is not UTF-8 text, which a launcher cannot hold; run it with --at DATE --only "
-                                  "instead.").arg(what);
+            *why = QStringLiteral("%1 is not UTF-8 text, which a launcher cannot hold.").arg(what);
             return false;
         }
-        if (std::any_of(word.begin(), word.end(), [](QChar c) { return c.category() == QChar::Other_Control && !escapable(c); })) {
+        const auto unwritable = [](QChar c) { return c.category() == QChar::Other_Control && !escapable(c); };
+        if (std::any_of(word.begin(), word.end(), unwritable)) {
             *why = QStringLiteral("%1 holds a control character, which a launcher cannot hold.").arg(what);
             return false;
         }

@@ -66,8 +66,8 @@ LauncherMade writeLauncher(const Launcher& launcher, QString* why)
         return {};
     const QByteArray bytes = text.toUtf8();
 
-    const QString stem = kStem + QStringLiteral("%1-%2-").arg(idPart(launcher.date),
-                                                              idPart(QFileInfo(program).fileName()).left(kNamedProgram));
+    const QString file = idPart(QFileInfo(program).fileName()).left(kNamedProgram);
+    const QString stem = kStem + QStringLiteral("%1-%2-").arg(idPart(launcher.date), file);
     for (int number = 1;; ++number) {
         const QString path = folder + QLatin1Char('/') + stem + QString::number(number) + QStringLiteral(".desktop");
         // Taken first, so a launcher made at the same moment cannot share it.

@@ -104,10 +104,13 @@ QString startWords(const QString& name, const QString& shown, const StartReport&
         return QStringLiteral("%1 was started at %2, but no word came on how it went.").arg(name, shown);
     if (report.outcome == StartReport::NotStarted)
         return QString::fromStdString(report.reason);
-    QString words = report.outcome == StartReport::Running
-                        ? QStringLiteral("%1 started at %2.").arg(name, shown)
-                    : report.status == 0 ? QStringLiteral("%1 ran at %2 and ended at once, with status 0.").arg(name, shown)
-                                         : QStringLiteral("%1 ended at once with status %2.").arg(name).arg(report.status);
+    QString words;
+    if (report.outcome == StartReport::Running)
+        words = QStringLiteral("%1 started at %2.").arg(name, shown);
+    else if (report.status == 0)
+        words = QStringLiteral("%1 ran at %2 and ended at once, with status 0.").arg(name, shown);
+    else
+        words = QStringLiteral("%1 ended at once with status %2.").arg(name, QString::number(report.status));
     if (report.wroteOutput && !report.terminal)
         words += QStringLiteral(" It has no terminal to show its output in: %1.").arg(outputWords(report.outputPlace));
     if (report.outcome == StartReport::Ended && report.status != 0 && !report.errorLines.empty())
