@@ -183,6 +183,31 @@ TEST_F(RunProgramTest, TheDialogRunsTheProgramAtItsDateAndSaysWhatHappenedOrWhyN
     EXPECT_FALSE(contents(dir.filePath(QStringLiteral("clock.state"))).contains("set_count=")) << "clock set";
 }
 
+// Debian's x-terminal-emulator, a stand-in first on PATH that notes what it was asked to run.
+TEST_F(RunProgramTest, OutputNoTerminalShowsIsOfferedToTheUsersTerminalEmulator)
+{
+    ScopedEnv preload("LD_PRELOAD", RAVODOR_FAKECLOCK_SO);
+    ScopedEnv state("FAKECLOCK_STATE", dir.filePath(QStringLiteral("clock.state")).toLocal8Bit());
+    const QString terminal = program(dir, "x-terminal-emulator", "#!/bin/sh\nprintf '%s\\n' \"$@\" >\"$0.seen\"\n");
+    ScopedEnv path("PATH", dir.path().toLocal8Bit() + ':' + qgetenv("PATH"));
+    const OutputToFile redirected(dir.filePath(QStringLiteral("output")));
+    frmRunProgram dialog(nullptr, QStringLiteral("15/06/2030"),
+                         DateText(QLocale(QLocale::English, QLocale::UnitedKingdom)));
+    dialog.setRavodor(QStringLiteral(RAVODOR_PROGRAM));
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtProgram"))->setText(QStringLiteral("date"));
+    auto* offer = dialog.findChild<QPushButton*>(QStringLiteral("cmdTerminal"));
+    EXPECT_FALSE(offer->isVisibleTo(&dialog));
+    dialog.findChild<QPushButton*>(QStringLiteral("cmdRun"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return offer->isVisibleTo(&dialog); }, 10000));
+    offer->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(terminal + ".seen"); }, 10000));
+    QTest::qWait(100);
+    const QList<QByteArray> seen = contents(terminal + ".seen").split('\n');
+    ASSERT_GT(seen.size(), 10);
+    EXPECT_EQ(seen.mid(0, 3), (QList<QByteArray>{"-e", "sh", "-c"}));
+    EXPECT_EQ(seen.mid(4), (QList<QByteArray>{"sh", RAVODOR_PROGRAM, "--at", "2030-06-15", "--only", "--", "date", ""}));
+}
+
 TEST_F(RunProgramTest, TheArgumentsSplitAsTheShellSplitsAndShowHowWhereThatDiffersFromWhatMeetsTheEye)
 {
     const struct {
