@@ -9,8 +9,8 @@
 // It takes no arguments and reads no file the user names: a restore record
 // reaches it only as a request, so it can lead to no more than a Set.
 //
-// Each change it makes with its own right leaves a line in the system log
-// (syslog reaches the journal too): who, through which program, what, when.
+// Each change it makes with its own right is told to the system log first
+// (systemlog.h): who, which request, what, when, and what the caller says.
 //
 // Exit status: 0 nothing to undo, 3 put right, 4 not put right, 2 bad call,
 // 5 a capable copy that is not the installed file.
@@ -48,12 +48,8 @@ bool installedOrUnprivileged()
         return true;
     if (currentProgramPath() != RAVODOR_GUARD_INSTALLED)
         return false;
-    // The time zone is all it needs, and only a system zone (keepOnlySystemZone).
-    const char* zone = std::getenv("TZ");
-    const std::string kept = zone ? zone : "";
+    // It needs nothing of the caller's environment, not even its zone.
     ::clearenv();
-    if (zone)
-        ::setenv("TZ", kept.c_str(), 1);
     return true;
 }
 
@@ -172,13 +168,14 @@ int main(int argc, char**)
         return kBadCall;
     if (!installedOrUnprivileged())
         return kNotInstalled;
-    keepOnlySystemZone();
+    useSystemZone();
     prepareGuard();
 
+    // Connected before any request: from the start the guard knows whether its changes can be told.
+    SystemLog log;
     const auto clock = makeSystemClock();
     const auto service = makeTimeService();
     const SystemZoneLimit limit;
-    SystemLog log;
     LocalChanger changer(*clock, *service, &limit, &log);
     StepWatch steps(*clock);
 
@@ -188,8 +185,10 @@ int main(int argc, char**)
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {steps.fd(), POLLIN, 0}};
         if (!input.pending() && poll(fds, 2, -1) < 0 && errno != EINTR)
             break;
-        if (fds[1].revents & POLLIN)
+        if (fds[1].revents & POLLIN) {
+            log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+        }
         if (!input.pending() && !(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
             continue;
         std::string line;
@@ -199,21 +198,26 @@ int main(int argc, char**)
             ended = true;
         else if (got < 0 || !parseRequest(line, &request))
             answer(AppError::invalidCall());
-        else
+        else {
+            log.serving(formatRequest(request));
             answer(serve(request, changer));
+        }
         steps.take();  // its own steps are no news
     }
 
     // The program has ended: what it left changed is undone here. The
     // desktop session's authorisation agent can still ask the user.
+    log.serving("end of input");
     const bool hadWork = changer.changed() || changer.syncPaused();
     const bool clockBack = !changer.undo(true);
     if (changer.syncPaused())
         changer.setSync(true, true);
     while (changer.awaitingLateShift(clock->bootNs())) {
         pollfd watch = {steps.fd(), POLLIN, 0};
-        if (poll(&watch, 1, 1000) > 0)
+        if (poll(&watch, 1, 1000) > 0) {
+            log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+        }
     }
     if (!hadWork)
         return kNothingToDo;
