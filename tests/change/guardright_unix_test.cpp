@@ -205,13 +205,6 @@ protected:
         }
         return 0;
     }
-    // The fake clock put at `ns`, before any guard starts.
-    void fakeNow(std::int64_t ns)
-    {
-        const auto real = std::chrono::system_clock::now().time_since_epoch();
-        std::ofstream(state()) << "offset_ns=" << ns - std::chrono::nanoseconds(real).count() << "\n";
-    }
-
     fs::path dir_;
     std::string why_;
 };
@@ -296,20 +289,6 @@ TEST_F(GuardRightTest, TheLimitIsWholeDaysInTheMachinesZone)
     });
     for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_FALSE(failed >> i & 1) << rows[i].what;
-}
-
-// A date that skips the kept time of day moves on by the gap, and the guard
-// makes that move.
-TEST_F(GuardRightTest, ADateThatSkipsTheTimeOfDayMovesOnByTheGap)
-{
-    fakeNow(systemInstant("2031-03-20 02:30:00"));
-    const Guard guard = start({kSystemZone, false, ""}, {});
-    ASSERT_GT(guard.pid, 0);
-    EXPECT_EQ(ask(guard, "date 2031-03-30 0").rfind("0 ", 0), 0u);
-    const std::tm set = inSystemZone(fake("last_set_ns"));
-    EXPECT_EQ(isoDay(set), "2031-03-30");
-    EXPECT_EQ(set.tm_hour, 3);
-    EXPECT_EQ(finish(guard), 3);
 }
 
 // A datagram socket of the test's, bound at a path: the system log.
