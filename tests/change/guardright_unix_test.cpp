@@ -145,7 +145,6 @@ protected:
             dup2(err[1], STDERR_FILENO);
             if (!enterSandbox(box).empty())
                 _exit(100);
-            clearenv();
             setenv("FAKECLOCK_STATE", guard.state.c_str(), 1);
             setenv("LD_PRELOAD", RAVODOR_FAKECLOCK_SO, 1);
             setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ravodor-no-bus", 1);
