@@ -29,6 +29,19 @@
 #include "sandbox_unix.h"
 #include "systemzone.h"
 
+// The sanitizers' own checks need descriptors (a pipe to probe memory):
+// with none left they, not the guard, would be tested.
+#if defined(__SANITIZE_ADDRESS__)
+#define RAVODOR_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RAVODOR_SANITIZED 1
+#endif
+#endif
+#ifndef RAVODOR_SANITIZED
+#define RAVODOR_SANITIZED 0
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -220,6 +233,13 @@ TEST_F(GuardRightTest, NoZoneOfTheCallersMovesTheTimeOfDay)
             zones.push_back(entry.path().lexically_relative("/usr/share/zoneinfo").string());
     }
     ASSERT_GT(zones.size(), 400u);
+    // A sanitized guard starts ten times slower; a sample of the zones finds
+    // its memory errors as well as all of them would.
+    if (RAVODOR_SANITIZED) {
+        for (std::size_t i = 1; i * 16 < zones.size(); ++i)
+            zones[i] = zones[i * 16];
+        zones.resize((zones.size() + 15) / 16);
+    }
     const char* days[] = {"2031-07-15", "1971-06-01", "2031-01-15", "1985-06-01"};
     // A few guards at a time: each start costs more than its requests.
     constexpr std::size_t kAtOnce = 8;
@@ -372,6 +392,8 @@ TEST_F(GuardRightTest, EveryChangeWithItsOwnRightHasItsLineFirst)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        if (RAVODOR_SANITIZED && !row.env.empty() && row.env[0].rfind("FAKECLOCK_NOFILE=", 0) == 0)
+            continue;
         fs::remove(state());
         fs::remove(dir_ / "seam");
         fs::remove(socketPath);
