@@ -92,7 +92,8 @@ QString failsFrom(const char* format, const char* first, const char* whenFailing
 TEST_F(BisectProgramTest, AnswersWithTheFirstFailingDateOrSaysWhichEndIsWrong)
 {
     const QString days = failsFrom("%Y%m%d", "20310702");
-    const QString seconds = failsFrom("%Y%m%d%H%M%S", "20310702102300");
+    // Half a second on, it still sees the second it is tried at.
+    const QString seconds = "sleep 0.5; " + failsFrom("%Y%m%d%H%M%S", "20310702102300");
     const QString hangs = failsFrom("%Y%m%d", "20310702", "exec sleep 60");
     const QString deaf = failsFrom("%Y%m%d", "20310702", "{ trap '' TERM; exec sleep 60; }");
     const struct {
@@ -105,7 +106,7 @@ TEST_F(BisectProgramTest, AnswersWithTheFirstFailingDateOrSaysWhichEndIsWrong)
     } cases[] = {
         {"days", {"--bisect", "2031-06-01..2031-08-01"}, days, 0, "2031-07-02\n",
          "first failing date 2031-07-02 (2031-07-01 passes), %1 runs"},
-        {"seconds", {"--bisect", "2031-07-02T10:22:50..2031-07-02T10:23:10"}, seconds, 0, "2031-07-02T10:23:00\n",
+        {"seconds", {"--bisect", "2031-07-02T10:22:59..2031-07-02T10:23:03"}, seconds, 0, "2031-07-02T10:23:00\n",
          "first failing date 2031-07-02T10:23:00 (2031-07-02T10:22:59 passes), %1 runs"},
         {"from fails", {"--bisect", "2031-07-02..2031-08-01"}, days, 2, "",
          "ravodor: sh fails at FROM already (2031-07-02): it must pass there."},

@@ -9,9 +9,7 @@
 #include <thread>
 #include <utility>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
@@ -53,24 +51,29 @@ void waitForTheTurnOfASecond()
 }
 
 // The command's standard output goes to standard error while it is tried,
-// so that standard output holds the answer alone.
+// so that standard output holds the answer alone. (Commands run on Unix
+// alone so far: childcommand_win.cpp.)
 class AnswerOnly {
 public:
     AnswerOnly()
     {
+#ifdef Q_OS_UNIX
         std::fflush(stdout);
         answer_ = ::dup(1);
         ::dup2(2, 1);
+#endif
     }
     ~AnswerOnly() { restore(); }
     void restore()
     {
+#ifdef Q_OS_UNIX
         if (answer_ < 0)
             return;
         std::fflush(stdout);
         ::dup2(answer_, 1);
         ::close(answer_);
         answer_ = -1;
+#endif
     }
 
 private:
@@ -83,35 +86,46 @@ void tell(const QString& line)
     std::fflush(stderr);
 }
 
-}  // namespace
-
-int runBisect(const QString& range, const QStringList& command, double timeoutSeconds)
+// FROM..TO as points: 0, or the exit code after saying what is wrong.
+int readRange(const QString& range, const QStringList& command, std::int64_t* from, std::int64_t* to,
+              bool* toTheSecond)
 {
     // The last "..": a short form that ends in a dot (2030. 12. 31.) leaves a third.
     const int split = range.lastIndexOf(QLatin1String(".."));
-    const QString fromText = range.left(split);
-    const QString toText = range.mid(split + 2);
-    PreparedCommand from;
-    PreparedCommand to;
+    PreparedCommand ends[2];
     const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date.")};
-    for (const auto& [text, end] : {std::pair{fromText, &from}, {toText, &to}}) {
+    for (const auto& [text, end] : {std::pair{range.left(split), &ends[0]}, {range.mid(split + 2), &ends[1]}}) {
         echoReadDate(text);
         if (const int status = prepareCommand(text, command, span, end))
             return status;
     }
-    const bool toTheSecond = from.secondOfDay >= 0;
-    if (toTheSecond != (to.secondOfDay >= 0)) {
+    *toTheSecond = ends[0].secondOfDay >= 0;
+    if (*toTheSecond != (ends[1].secondOfDay >= 0)) {
         say(QStringLiteral("FROM and TO both give a time of day, or neither does."));
         return kExitUsage;
     }
-    if (pointOf(from, toTheSecond) >= pointOf(to, toTheSecond)) {
+    *from = pointOf(ends[0], *toTheSecond);
+    *to = pointOf(ends[1], *toTheSecond);
+    if (*from >= *to) {
         say(QStringLiteral("FROM must come before TO."));
         return kExitUsage;
     }
+    return 0;
+}
+
+}  // namespace
+
+int runBisect(const QString& range, const QStringList& command, double timeoutSeconds)
+{
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+    bool toTheSecond = false;
+    if (const int status = readRange(range, command, &from, &to, &toTheSecond))
+        return status;
 
     int stopStatus = 0;
     AnswerOnly answerOnly;
-    const BisectResult result = bisect(pointOf(from, toTheSecond), pointOf(to, toTheSecond), [&](std::int64_t point) {
+    const BisectResult result = bisect(from, to, [&](std::int64_t point) {
         const QString date = pointText(point, toTheSecond);
         if (toTheSecond)
             waitForTheTurnOfASecond();
@@ -135,8 +149,9 @@ int runBisect(const QString& range, const QStringList& command, double timeoutSe
     });
 
     answerOnly.restore();
-    const QString first = pointText(pointOf(from, toTheSecond), toTheSecond);
-    const QString last = pointText(pointOf(to, toTheSecond), toTheSecond);
+    const QString name = command.first();
+    const QString first = pointText(from, toTheSecond);
+    const QString last = pointText(to, toTheSecond);
     switch (result.outcome) {
     case BisectResult::Found:
         std::printf("%s\n", pointText(result.firstFailing, toTheSecond).toLatin1().constData());
@@ -146,10 +161,10 @@ int runBisect(const QString& range, const QStringList& command, double timeoutSe
                  .arg(result.runs));
         return 0;
     case BisectResult::NoFailure:
-        say(QStringLiteral("%1 passes at TO (%2): no failing date from %3 to %2.").arg(from.name, last, first));
+        say(QStringLiteral("%1 passes at TO (%2): no failing date from %3 to %2.").arg(name, last, first));
         return 1;
     case BisectResult::FromFails:
-        say(QStringLiteral("%1 fails at FROM already (%2): it must pass there.").arg(from.name, first));
+        say(QStringLiteral("%1 fails at FROM already (%2): it must pass there.").arg(name, first));
         return 2;
     case BisectResult::Stopped:
         break;
