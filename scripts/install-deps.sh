@@ -27,6 +27,8 @@ test=(
     polkitd
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
+    # The certificate --bisect finds the expiry of; the bench's yardstick.
+    openssl faketime
 )
 
 case $what in

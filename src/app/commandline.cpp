@@ -29,7 +29,8 @@ QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
                           "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n"
-                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n"
+                          "       %1 --only --bisect FROM..TO [--timeout SECONDS] [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
@@ -81,7 +82,18 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         QStringLiteral("make-launcher"),
         QStringLiteral("With --at DATE --only: instead of running COMMAND, add a launcher to the applications "
                        "menu that always runs it so, and print the path of its file."));
-    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher});
+    const QCommandLineOption bisect(
+        QStringLiteral("bisect"),
+        QStringLiteral("With --only instead of --at: run COMMAND at FROM, at TO and at dates between them, "
+                       "halving, and print the first date at which it fails (exits with a status other than 0). "
+                       "It assumes a COMMAND that, once failing, keeps failing. Whole days, or seconds when "
+                       "FROM and TO carry a time of day."),
+        QStringLiteral("FROM..TO"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("With --bisect: end a trial that runs longer than SECONDS; it counts as failing."),
+        QStringLiteral("SECONDS"));
+    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher, bisect, timeout});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -93,7 +105,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         parser.addOption(option);
     }
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("With --at: the command to run, and its arguments."),
+                                 QStringLiteral("With --at or --bisect: the command to run, and its arguments."),
                                  QStringLiteral("[COMMAND [ARG...]]"));
 
     CommandLine result;
@@ -113,7 +125,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         // The parser's own first line names the program by its full path.
         const QString text = parser.helpText();
         result.action = CommandLine::Help;
-        result.text = usageLines(program) + text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+        result.text = usageLines(program) + text.mid(text.indexOf(QLatin1Char('\n')) + 1)
+                      + QStringLiteral("\nThe first day on which a certificate has expired:\n"
+                                       "  %1 --only --bisect 2027-01-01..2037-01-01 -- "
+                                       "openssl x509 -checkend 0 -noout -in cert.pem\n")
+                            .arg(program);
         return result;
     }
     if (parser.isSet(version)) {
@@ -124,10 +140,34 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
                           .arg(RAVODOR_VERSION_PATCH);
         return result;
     }
-    if (parser.values(date).size() > 1 || parser.values(at).size() > 1)
+    if (parser.values(date).size() > 1 || parser.values(at).size() > 1 || parser.values(bisect).size() > 1)
         return usageError(QStringLiteral("DATE given more than once."));
 
     const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(bisect)) {
+        if (parser.isSet(at) || parser.isSet(date) || parser.isSet(makeLauncher))
+            return usageError(QStringLiteral("--bisect takes no --at, --date or --make-launcher."));
+        if (!parser.isSet(only))
+            return usageError(QStringLiteral("--bisect needs --only: it never sets the system clock."));
+        if (!parser.value(bisect).contains(QLatin1String("..")))
+            return usageError(QStringLiteral("--bisect takes FROM..TO, for example 2030-01-01..2031-12-31."));
+        if (positional.isEmpty())
+            return usageError(QStringLiteral("--bisect needs a COMMAND to run."));
+        if (parser.isSet(timeout)) {
+            bool number = false;
+            const double seconds = parser.value(timeout).toDouble(&number);
+            // NaN fails both comparisons.
+            if (!number || !(seconds >= 0.001 && seconds <= 1e9))
+                return usageError(QStringLiteral("--timeout takes seconds from 0.001 on, for example 30 or 0.5."));
+            result.timeout = seconds;
+        }
+        result.action = CommandLine::Bisect;
+        result.date = parser.value(bisect);
+        result.command = positional;
+        return result;
+    }
+    if (parser.isSet(timeout))
+        return usageError(QStringLiteral("--timeout needs --only --bisect FROM..TO and a COMMAND."));
     if (parser.isSet(at)) {
         if (parser.isSet(date))
             return usageError(QStringLiteral("--at and --date cannot be used together."));
@@ -148,7 +188,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         return result;
     }
     if (parser.isSet(only))
-        return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
+        return usageError(QStringLiteral("--only needs --at DATE or --bisect FROM..TO, and a COMMAND."));
     if (parser.isSet(makeLauncher))
         return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
     if (parser.isSet(noAskPassword))

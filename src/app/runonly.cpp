@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -121,6 +122,12 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
 
 int runOnly(const QString& dateText, const QStringList& arguments)
 {
+    ChildCommand child;
+    return runOnly(dateText, arguments, child, {});
+}
+
+int runOnly(const QString& dateText, const QStringList& arguments, ChildCommand& child, ChildWatch watch)
+{
     OnlyLaunch launch;
     QString why;
     if (const int status = prepareOnly(dateText, arguments, &launch, &why)) {
@@ -134,8 +141,7 @@ int runOnly(const QString& dateText, const QStringList& arguments)
     command.argv = std::move(launch.argv);
     command.path = std::move(launch.path);
     command.name = arguments.first();
-    ChildCommand child;
-    const int status = runCommand(child, command);
+    const int status = runCommand(child, command, std::move(watch));
     if (child.lastPid() > 0)
         removeFaketimeLeftovers(child.lastPid());
     return status;

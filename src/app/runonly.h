@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "childcommand.h"
+
 // What --only starts: the program and what its environment gains.
 struct OnlyLaunch {
     std::vector<std::string> argv;   // argv[0] as typed
@@ -26,3 +28,5 @@ int prepareOnly(const QString& dateText, const QStringList& command, OnlyLaunch*
 
 // The exit code: COMMAND's status, or one of ExitCode (commandline.h).
 int runOnly(const QString& dateText, const QStringList& command);   // as now: prepareOnly, say(why), run
+// The same through `child`, with `watch` looked after while COMMAND runs.
+int runOnly(const QString& dateText, const QStringList& command, ChildCommand& child, ChildWatch watch);
