@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bench {
@@ -60,6 +61,28 @@ public:
 
 private:
     std::string path_;
+};
+
+// Fresh, empty home, settings and data folders, and a runtime folder on a
+// tmpfs as a session's /run/user/UID is, for the programs measured.
+class FreshHome {
+public:
+    FreshHome() : runtime_("/dev/shm")
+    {
+        for (const char* sub : {"/home", "/config", "/data"})
+            mkdir((scratch_.path() + sub).c_str(), 0700);
+    }
+    const std::string& path() const { return scratch_.path(); }
+    const std::string& runtime() const { return runtime_.path(); }
+    std::vector<std::string> environment() const
+    {
+        return {"HOME=" + path() + "/home", "XDG_CONFIG_HOME=" + path() + "/config",
+                "XDG_DATA_HOME=" + path() + "/data", "XDG_RUNTIME_DIR=" + runtime()};
+    }
+
+private:
+    ScratchFolder scratch_;
+    ScratchFolder runtime_;
 };
 
 inline double median(std::vector<double> values)

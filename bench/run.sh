@@ -17,6 +17,8 @@ if command -v xvfb-run >/dev/null; then
     "${drop[@]}" xvfb-run -a -s "-screen 0 1024x768x24" "$dir/bench_startup" --platform xcb "$@"
     echo
 fi
+"${drop[@]}" "$dir/bench_cli"
+echo
 "${drop[@]}" "$dir/bench_set" --benchmark_min_time=1
 echo
 "${drop[@]}" "$dir/bench_presets"

@@ -12,9 +12,10 @@
 // added to the program; the child is killed at that moment and its peak
 // memory taken from wait4.
 //
-//   bench_startup [--runs N] [--program PATH]
+//   bench_startup [--runs N] [--program PATH] [--also PATH]...
 //     N: runs of each program (default 30)
 //     PATH: another build of the program to measure in place of this tree's
+//     --also: one more program in the rounds, measured against both
 
 #include <cerrno>
 #include <cstdio>
@@ -135,6 +136,7 @@ int main(int argc, char** argv)
     bench::refuseWhileClockCanBeSet();
     int runs = 30;
     const char* program = RAVODOR_PROGRAM;
+    std::vector<const char*> also;
     std::string platform = "offscreen";
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0)
@@ -143,28 +145,21 @@ int main(int argc, char** argv)
             program = argv[++i];
         else if (std::strcmp(argv[i], "--platform") == 0)
             platform = argv[++i];
+        else if (std::strcmp(argv[i], "--also") == 0)
+            also.push_back(argv[++i]);
     }
 
-    bench::ScratchFolder scratch;
-    const std::string base = scratch.path();
-    for (const char* sub : {"/home", "/config", "/data"})
-        mkdir((base + sub).c_str(), 0700);
-    // A session's runtime folder is a tmpfs (/run/user/UID), where the
-    // program's lock costs no write to disk.
-    bench::ScratchFolder runtime("/dev/shm");
+    const bench::FreshHome home;
     const char* path = std::getenv("PATH");
-    std::vector<std::string> environment = {
+    std::vector<std::string> environment = home.environment();
+    environment.insert(environment.end(), {
         std::string("PATH=") + (path ? path : "/usr/bin:/bin"),
-        "HOME=" + base + "/home",
-        "XDG_CONFIG_HOME=" + base + "/config",
-        "XDG_DATA_HOME=" + base + "/data",
-        "XDG_RUNTIME_DIR=" + runtime.path(),
         "LANG=C.UTF-8",
         "QT_QPA_PLATFORM=" + platform,
         "QT_MESSAGE_PATTERN=%{category}|%{message}",
         // No session bus: without one libdbus would start a bus of its own for the display.
-        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + base + "/no-bus",
-    };
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.path() + "/no-bus",
+    });
     for (const char* name : {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY"}) {
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + "=" + value);
@@ -172,21 +167,25 @@ int main(int argc, char** argv)
 
     std::printf("start-up to first window (%s), %d alternate runs of each program (3 warm-up runs dropped)\n",
                 platform.c_str(), runs);
-    std::printf("%-8s %-12s %10s %10s %10s %12s\n", "mode", "program", "median ms", "p10 ms", "p90 ms",
+    std::printf("%-8s %-26s %10s %10s %10s %12s\n", "mode", "program", "median ms", "p10 ms", "p90 ms",
                 "median MiB");
     bool failed = false;
     for (const Mode& mode : kModes) {
-        Program programs[] = {{"empty", EMPTY_PROGRAM, nullptr, {}, {}},
-                              {"text", EMPTY_PROGRAM, "--with-text", {}, {}},
-                              {"controls", EMPTY_PROGRAM, "--with-controls", {}, {}},
-                              {"ravodor", program, nullptr, {}, {}}};
+        std::vector<Program> programs = {{"empty", EMPTY_PROGRAM, nullptr, {}, {}},
+                                         {"text", EMPTY_PROGRAM, "--with-text", {}, {}},
+                                         {"controls", EMPTY_PROGRAM, "--with-controls", {}, {}},
+                                         {"ravodor", program, nullptr, {}, {}}};
+        for (const char* path : also) {
+            const char* slash = std::strrchr(path, '/');
+            programs.push_back({slash ? slash + 1 : path, path, nullptr, {}, {}});
+        }
         for (int i = -3; i < runs; ++i) {
             for (Program& program : programs) {
                 const Sample sample = runOnce(program.path, program.argument, mode, environment);
                 // Killed at its first frame, a program leaves its lock behind; a
                 // start after a normal end finds none to break.
                 for (const char* left : {"/ravodor.lock", "/ravodor.holder"})
-                    unlink((runtime.path() + left).c_str());
+                    unlink((home.runtime() + left).c_str());
                 if (!sample.ok) {
                     std::fprintf(stderr, "%s: no window seen (%s)\n", program.name, mode.name);
                     failed = true;
@@ -199,7 +198,7 @@ int main(int argc, char** argv)
             }
         }
         for (const Program& program : programs) {
-            std::printf("%-8s %-12s %10.1f %10.1f %10.1f %12.1f\n", mode.name, program.name,
+            std::printf("%-8s %-26s %10.1f %10.1f %10.1f %12.1f\n", mode.name, program.name,
                         bench::median(program.ms), bench::percentile(program.ms, 0.1),
                         bench::percentile(program.ms, 0.9), bench::median(program.rssMb));
         }
@@ -212,6 +211,10 @@ int main(int argc, char** argv)
         ratio(programs[3], programs[1]);
         ratio(programs[2], programs[1]);
         ratio(programs[3], programs[2]);
+        for (std::size_t i = 4; i < programs.size(); ++i) {
+            ratio(programs[i], programs[2]);
+            ratio(programs[i], programs[3]);
+        }
     }
     return failed ? 1 : 0;
 }

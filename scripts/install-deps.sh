@@ -25,8 +25,12 @@ test=(
     xvfb
     # A private bus with a stand-in timedated, and queued window-system input.
     dbus-daemon python3-dbusmock qt6-base-private-dev
+    # Debian's polkitd, which loads the package's rule in its test.
+    polkitd
     # Sanitizer build, fuzz targets (libFuzzer and its runtimes) and benchmarks.
     clang libclang-rt-14-dev llvm libbenchmark-dev
+    # The certificate --bisect finds the expiry of; the bench's yardstick.
+    openssl faketime
 )
 
 case $what in

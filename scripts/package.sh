@@ -2,6 +2,7 @@
 # Builds the Debian package from this tree into build-deb/ and prints the
 # .deb's path on the last line. Installs what building it needs first.
 # The tests are left to CI (scripts/test.sh): the package is built without them.
+# The source package is built too, so that lintian sees it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -26,7 +27,7 @@ fi
 rm -rf "$out"
 mkdir -p "$out/ravodor"
 tar -C "$top" --exclude=./.git --exclude='./build*' --exclude='./obj-*' -cf - . | tar -C "$out/ravodor" -xf -
-(cd "$out/ravodor" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -b -jauto)
+(cd "$out/ravodor" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -jauto)
 
 version=$(dpkg-parsechangelog -l debian/changelog -S Version)
 deb=$out/ravodor_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).deb

@@ -21,6 +21,7 @@ struct ParseCase {
     QString date;           // --date or --at
     S command;
     QString firstLine;      // of what is printed, when it matters
+    double timeout = 0;     // of --bisect
 };
 
 bool has(const S& arguments, const char* argument)
@@ -43,6 +44,7 @@ TEST_P(CommandLineParse, Decides)
     EXPECT_EQ(line.date, c.date);
     EXPECT_EQ(line.hasDate, c.action == CommandLine::Window && !c.date.isEmpty());
     EXPECT_EQ(line.command, c.command);
+    EXPECT_EQ(line.timeout, c.timeout);
     if (c.action == CommandLine::RunAt || c.action == CommandLine::RunOnly) {
         EXPECT_EQ(line.askPassword, !has(c.arguments, "--no-ask-password"));
         EXPECT_EQ(line.reportFd, has(c.arguments, "--start-report") ? 3 : -1);
@@ -89,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"OnlyAfterCommand", S{"--at", kDay, "ls", "--only"}, CommandLine::RunAt, kQDay, S{"ls", "--only"},
                   {}},
         ParseCase{"OnlyWithoutAt", S{"--only", "--date", kDay}, CommandLine::Usage, {}, {},
-                  "ravodor: --only needs --at DATE and a COMMAND."},
+                  "ravodor: --only needs --at DATE or --bisect FROM..TO, and a COMMAND."},
         ParseCase{"NoAskPassword", S{"--at", kDay, "--no-ask-password", "ls"}, CommandLine::RunAt, kQDay, S{"ls"}, {}},
         ParseCase{"NoAskPasswordWithOnly", S{"--no-ask-password", "--at", kDay, "--only", "ls"}, CommandLine::RunOnly,
                   kQDay, S{"ls"}, {}},
@@ -101,6 +103,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "ravodor: --make-launcher needs --at DATE --only and a COMMAND."},
         ParseCase{"MakeLauncherWithoutAt", S{"--make-launcher"}, CommandLine::Usage, {}, {},
                   "ravodor: --make-launcher needs --at DATE --only and a COMMAND."},
+        ParseCase{"Bisect", S{"--only", "--bisect", kDay + ".." + kDay, "--", "ls", "-l"}, CommandLine::Bisect,
+                  kQDay + ".." + kQDay, S{"ls", "-l"}, {}},
+        ParseCase{"BisectTimeout", S{"--bisect=1..2", "--only", "--timeout", "0.5", "ls"}, CommandLine::Bisect, "1..2",
+                  S{"ls"}, {}, 0.5},
+        ParseCase{"BisectWithoutOnly", S{"--bisect", "1..2", "ls"}, CommandLine::Usage, {}, {},
+                  "ravodor: --bisect needs --only: it never sets the system clock."},
+        ParseCase{"BisectWithAt", S{"--only", "--bisect", "1..2", "--at", kDay, "ls"}, CommandLine::Usage, {}, {},
+                  "ravodor: --bisect takes no --at, --date or --make-launcher."},
+        ParseCase{"BisectWithoutRange", S{"--only", "--bisect", kDay, "ls"}, CommandLine::Usage, {}, {},
+                  "ravodor: --bisect takes FROM..TO, for example 2030-01-01..2031-12-31."},
+        ParseCase{"BisectWithoutCommand", S{"--only", "--bisect", "1..2"}, CommandLine::Usage, {}, {},
+                  "ravodor: --bisect needs a COMMAND to run."},
+        ParseCase{"TimeoutNoNumber", S{"--only", "--bisect", "1..2", "--timeout", "nan", "ls"}, CommandLine::Usage, {},
+                  {}, "ravodor: --timeout takes seconds from 0.001 on, for example 30 or 0.5."},
+        ParseCase{"TimeoutWithoutBisect", S{"--at", kDay, "--only", "--timeout", "5", "ls"}, CommandLine::Usage, {},
+                  {}, "ravodor: --timeout needs --only --bisect FROM..TO and a COMMAND."},
         ParseCase{"AtWithoutCommand", S{"--at", kDay}, CommandLine::Usage, {}, {},
                   "ravodor: --at needs a COMMAND to run."},
         ParseCase{"UnknownOption", S{"--frob"}, CommandLine::Usage, {}, {}, "ravodor: Unknown option 'frob'."},

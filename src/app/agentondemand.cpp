@@ -22,14 +22,16 @@ AppError AgentOnDemand::undo(bool interactive)
 
 AppError AgentOnDemand::ask(bool interactive, const std::function<AppError(bool)>& call)
 {
-    // Once the agent was wanted, asking quietly first would only cost a round trip.
-    if (!interactive || agentAsked_)
+    // Once this guard's agent was wanted, asking quietly first would only cost a round trip.
+    if (!interactive || (agentFor_ != 0 && agentFor_ == inner_->guardPid()))
         return call(interactive);
     const AppError quiet = call(false);
     if (!quiet.needsInteraction())
         return quiet;
-    agentAsked_ = true;
-    startAgent_(inner_->guardPid());
+    // polkit finds an agent by the process that asks: a guard that replaced
+    // a gone one needs one of its own.
+    agentFor_ = inner_->guardPid();
+    startAgent_(agentFor_);
     // Also without an agent of ours: the desktop's own may answer the prompt.
     return call(true);
 }

@@ -11,8 +11,9 @@
 
 class AgentOnDemand final : public DateChanger {
 public:
-    // `startAgent` gets the process whose prompts the agent answers and
-    // returns once it is ready (or could not start).
+    // `startAgent` gets the process whose prompts the agent answers, in
+    // place of any it answered before, and returns once it is ready (or
+    // could not start).
     AgentOnDemand(std::unique_ptr<DateChanger> inner, std::function<void(std::int64_t pid)> startAgent);
 
     SyncState syncState() override { return inner_->syncState(); }
@@ -32,5 +33,5 @@ private:
 
     std::unique_ptr<DateChanger> inner_;
     std::function<void(std::int64_t)> startAgent_;
-    bool agentAsked_ = false;
+    std::int64_t agentFor_ = 0;  // the guard whose prompts the agent answers
 };

@@ -29,7 +29,8 @@ QString usageLines(const QString& program)
 {
     return QStringLiteral("Usage: %1 [--date DATE] [Qt options]\n"
                           "       %1 --at DATE [--only] [--no-ask-password] [--] COMMAND [ARG...]\n"
-                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n")
+                          "       %1 --at DATE --only --make-launcher [--] COMMAND [ARG...]\n"
+                          "       %1 --only --bisect FROM..TO [--timeout SECONDS] [--] COMMAND [ARG...]\n")
         .arg(program);
 }
 
@@ -85,10 +86,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
         QStringLiteral("make-launcher"),
         QStringLiteral("With --at DATE --only: instead of running COMMAND, add a launcher to the applications "
                        "menu that always runs it so, and print the path of its file."));
+    const QCommandLineOption bisect(
+        QStringLiteral("bisect"),
+        QStringLiteral("With --only instead of --at: run COMMAND at FROM, at TO and at dates between them, "
+                       "halving, and print the first date at which it fails (exits with a status other than 0). "
+                       "It assumes a COMMAND that, once failing, keeps failing. Whole days, or seconds when "
+                       "FROM and TO carry a time of day."),
+        QStringLiteral("FROM..TO"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("With --bisect: end a trial that runs longer than SECONDS; it counts as failing."),
+        QStringLiteral("SECONDS"));
     // How the window hears whether the program it started ran (startreport.h).
     QCommandLineOption startReport(QStringLiteral("start-report"), QString(), QStringLiteral("FD"));
     startReport.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher, startReport});
+    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher, bisect, timeout, startReport});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -100,7 +112,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
         parser.addOption(option);
     }
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("With --at: the command to run, and its arguments."),
+                                 QStringLiteral("With --at or --bisect: the command to run, and its arguments."),
                                  QStringLiteral("[COMMAND [ARG...]]"));
 
     CommandLine result;
@@ -120,7 +132,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
         // The parser's own first line names the program by its full path.
         const QString text = parser.helpText();
         result.action = CommandLine::Help;
-        result.text = usageLines(program) + text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+        result.text = usageLines(program) + text.mid(text.indexOf(QLatin1Char('\n')) + 1)
+                      + QStringLiteral("\nThe first day on which a certificate has expired:\n"
+                                       "  %1 --only --bisect 2027-01-01..2037-01-01 -- "
+                                       "openssl x509 -checkend 0 -noout -in cert.pem\n")
+                            .arg(program);
         return result;
     }
     if (parser.isSet(version)) {
@@ -131,10 +147,38 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
                           .arg(RAVODOR_VERSION_PATCH);
         return result;
     }
-    if (parser.values(date).size() > 1 || parser.values(at).size() > 1)
+    if (parser.values(date).size() > 1 || parser.values(at).size() > 1 || parser.values(bisect).size() > 1)
         return usageError(QStringLiteral("DATE given more than once."));
 
     const QStringList positional = parser.positionalArguments();
+    // The positional arguments are the last ones: everything from COMMAND on.
+    const std::vector<std::string> command(argv.end() - positional.size(), argv.end());
+    if (parser.isSet(bisect)) {
+        if (parser.isSet(startReport))
+            return usageError(QStringLiteral("--start-report needs --at DATE --only and a COMMAND."));
+        if (parser.isSet(at) || parser.isSet(date) || parser.isSet(makeLauncher))
+            return usageError(QStringLiteral("--bisect takes no --at, --date or --make-launcher."));
+        if (!parser.isSet(only))
+            return usageError(QStringLiteral("--bisect needs --only: it never sets the system clock."));
+        if (!parser.value(bisect).contains(QLatin1String("..")))
+            return usageError(QStringLiteral("--bisect takes FROM..TO, for example 2030-01-01..2031-12-31."));
+        if (positional.isEmpty())
+            return usageError(QStringLiteral("--bisect needs a COMMAND to run."));
+        if (parser.isSet(timeout)) {
+            bool number = false;
+            const double seconds = parser.value(timeout).toDouble(&number);
+            // NaN fails both comparisons.
+            if (!number || !(seconds >= 0.001 && seconds <= 1e9))
+                return usageError(QStringLiteral("--timeout takes seconds from 0.001 on, for example 30 or 0.5."));
+            result.timeout = seconds;
+        }
+        result.action = CommandLine::Bisect;
+        result.date = parser.value(bisect);
+        result.command = command;
+        return result;
+    }
+    if (parser.isSet(timeout))
+        return usageError(QStringLiteral("--timeout needs --only --bisect FROM..TO and a COMMAND."));
     if (parser.isSet(at)) {
         if (parser.isSet(date))
             return usageError(QStringLiteral("--at and --date cannot be used together."));
@@ -152,8 +196,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
         if (parser.isSet(startReport) && result.action != CommandLine::RunOnly)
             return usageError(QStringLiteral("--start-report needs --at DATE --only and a COMMAND."));
         result.date = parser.value(at);
-        // The positional arguments are the last ones: everything from COMMAND on.
-        result.command.assign(argv.end() - positional.size(), argv.end());
+        result.command = command;
         result.askPassword = !parser.isSet(noAskPassword);
         bool number = false;
         result.reportFd = parser.isSet(startReport) ? parser.value(startReport).toInt(&number) : -1;
@@ -162,7 +205,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale
         return result;
     }
     if (parser.isSet(only))
-        return usageError(QStringLiteral("--only needs --at DATE and a COMMAND."));
+        return usageError(QStringLiteral("--only needs --at DATE or --bisect FROM..TO, and a COMMAND."));
     if (parser.isSet(makeLauncher))
         return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
     if (parser.isSet(noAskPassword))

@@ -18,10 +18,12 @@ struct CommandLine {
         RunAt,    // set `date`, run `command`, put the real date back
         RunOnly,  // run `command` with `date` shown to it alone; the clock untouched
         MakeLauncher,  // write a launcher that does RunOnly, print its path
+        Bisect,   // RunOnly at dates from FROM to TO: the first at which `command` fails
     };
     Action action = Window;
     bool hasDate = false;  // --date given (its text may still be no date)
-    QString date;          // the DATE of --date or --at
+    QString date;          // the DATE of --date or --at, or FROM..TO of --bisect
+    double timeout = 0;    // --timeout SECONDS of --bisect; 0: none
     std::vector<std::string> command;  // COMMAND [ARG...] of --at, the bytes as given
     int reportFd = -1;     // with --only: the window's socket for a StartReport
     bool askPassword = true;  // --at may start a password agent in the terminal

@@ -24,6 +24,7 @@
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
+#include "runbisect.h"
 #include "responsivechanger.h"
 #include "runonly.h"
 #include "secondstart.h"
@@ -58,6 +59,8 @@ int main(int argc, char* argv[])
         return runOnly(commandLine.date, commandLine.command, commandLine.reportFd);
     case CommandLine::MakeLauncher:
         return makeLauncher(commandLine.date, commandLine.command);
+    case CommandLine::Bisect:
+        return runBisect(commandLine.date, commandLine.command, commandLine.timeout);
     case CommandLine::Window:
         break;
     }

@@ -94,7 +94,10 @@ int runAt(const QString& dateText, const std::vector<std::string>& arguments, co
     std::unique_ptr<DateChanger> changer = makeGuardedChanger(*clock, exeBaseName);
     if (askPassword)
         changer = std::make_unique<AgentOnDemand>(std::move(changer),
-                                                  [&agent](std::int64_t guard) { agent.start(guard); });
+                                                  [&agent](std::int64_t guard) {
+                                                      agent.stop();
+                                                      agent.start(guard);
+                                                  });
     DateKeeper keeper(*clock, std::move(changer), settingsKeyPath(exeBaseName));
     keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
     // A program that ended with the date altered is put right first.

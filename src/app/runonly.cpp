@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -140,10 +141,13 @@ int prepareOnly(const QString& dateText, const std::vector<std::string>& argumen
     return 0;
 }
 
-int runOnly(const QString& dateText, const std::vector<std::string>& arguments, int reportFd)
+namespace {
+
+// Through `child`, with `watch` looked after while the command runs, and the
+// start told to `reporter`.
+int runThrough(const QString& dateText, const std::vector<std::string>& arguments, ChildCommand& child,
+               ChildWatch watch, StartReporter& reporter, Reader reader)
 {
-    const Reader reader = reportFd < 0 ? Reader::CommandLine : Reader::Window;
-    StartReporter reporter(reportFd);
     OnlyLaunch launch;
     QString why;
     if (const int status = prepareOnly(dateText, arguments, reader, &launch, &why)) {
@@ -151,7 +155,7 @@ int runOnly(const QString& dateText, const std::vector<std::string>& arguments, 
         reporter.notStarted(status, why);
         return status;
     }
-    if (launch.fit != TimeFit::Exact && reportFd < 0 && stderrIsTerminal())
+    if (launch.fit != TimeFit::Exact && reader == Reader::CommandLine && stderrIsTerminal())
         say(readAsLine(dateText, launch));
     for (const auto& [name, value] : launch.environment)
         qputenv(name.constData(), value);
@@ -160,21 +164,41 @@ int runOnly(const QString& dateText, const std::vector<std::string>& arguments, 
     command.argv = std::move(launch.argv);
     command.path = std::move(launch.path);
     command.name = commandName(arguments.front());
+    ChildSetup setup = reporter.setup();
+    if (watch.fd >= 0)
+        setup.watches.push_back(std::move(watch));
+    QString failure;
+    const int status = runCommand(child, command, std::move(setup), &failure);
+    if (child.lastPid() > 0) {
+        reporter.ended(status);
+        removeFaketimeLeftovers(child.lastPid());
+    } else {
+        // The window names a program by its file name.
+        reporter.notStarted(status,
+                            QStringLiteral("%1 could not start: %2").arg(QFileInfo(command.name).fileName(), failure));
+    }
+    return status;
+}
+
+}  // namespace
+
+int runOnly(const QString& dateText, const std::vector<std::string>& arguments, int reportFd)
+{
+    StartReporter reporter(reportFd);
     int status = 0;
     {
         ChildCommand child;
-        QString failure;
-        status = runCommand(child, command, reporter.setup(), &failure);
-        if (child.lastPid() > 0) {
-            reporter.ended(status);
-            removeFaketimeLeftovers(child.lastPid());
-        } else {
-            // The window names a program by its file name.
-            reporter.notStarted(status, QStringLiteral("%1 could not start: %2")
-                                            .arg(QFileInfo(command.name).fileName(), failure));
-        }
+        status = runThrough(dateText, arguments, child, {}, reporter,
+                            reportFd < 0 ? Reader::CommandLine : Reader::Window);
     }
     // What the programs it started still write passes on for as long as they do.
     reporter.passOnToTheEnd();
     return status;
+}
+
+int runOnly(const QString& dateText, const std::vector<std::string>& arguments, ChildCommand& child,
+            ChildWatch watch)
+{
+    StartReporter none(-1);
+    return runThrough(dateText, arguments, child, std::move(watch), none, Reader::CommandLine);
 }

@@ -35,3 +35,5 @@ int prepareOnly(const QString& dateText, const std::vector<std::string>& command
 // passed, in the window's words: the command's output and errors then pass
 // through this process on their way.
 int runOnly(const QString& dateText, const std::vector<std::string>& command, int reportFd = -1);
+// The same through `child`, with `watch` looked after while COMMAND runs.
+int runOnly(const QString& dateText, const std::vector<std::string>& command, ChildCommand& child, ChildWatch watch);

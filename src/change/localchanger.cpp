@@ -26,12 +26,13 @@ AppError LocalChanger::setSync(bool on, bool interactive)
     return error;
 }
 
-AppError LocalChanger::setInstant(std::int64_t targetNs, bool interactive, const CivilDate& date)
+AppError LocalChanger::setInstant(std::int64_t targetNs, bool interactive, const std::string& what)
 {
-    AppError error = clock_.setInstant(targetNs);
-    // The time service keeps its own log of what it sets.
-    if (!error && log_)
-        log_->clockSet(date, targetNs);
+    // No change with its own right without its line first; the time service keeps its own log.
+    const bool logged = !log_ || log_->aboutToSet(what, targetNs);
+    AppError error = logged ? clock_.setInstant(targetNs) : AppError::permissionDenied();
+    if (error && logged && log_)
+        log_->notSet(error);
     if (error.number != kErrPermissionDenied || !service_.available())
         return error;
     // Relative, so that time spent in an authorisation prompt is not lost.
@@ -48,6 +49,7 @@ AppError LocalChanger::setDate(const CivilDate& date, bool interactive)
         // Read back to back: the pair is the anchor of every real instant after.
         anchorBootNs_ = clock_.bootNs();
         anchorWallNs_ = clock_.nowNs();
+        adopted_ = {};
     }
     std::int64_t target = 0;
     const std::int64_t fromNs = clock_.nowNs();
@@ -55,7 +57,7 @@ AppError LocalChanger::setDate(const CivilDate& date, bool interactive)
         return invalid;
     if (!allowed(fromNs, target))
         return AppError::invalidCall();
-    const AppError error = setInstant(target, interactive, date);
+    const AppError error = setInstant(target, interactive, "date " + isoDate(date));
     if (!error || error.number == kErrUnconfirmed) {
         changed_ = true;
         intended_ = date;
@@ -70,7 +72,10 @@ AppError LocalChanger::undo(bool interactive)
         return AppError::none();
     const std::int64_t realNs = anchorWallNs_ + (clock_.bootNs() - anchorBootNs_);
     if (std::llabs(clock_.nowNs() - realNs) >= kRightEnoughNs) {
-        if (AppError error = setInstant(realNs, interactive, {}))
+        // After an adopt the real date is the caller's word, and the log says so.
+        const std::string what = adopted_.isNull() ? "back to the real instant"
+                                                   : "back to " + isoDate(adopted_) + ", the real date as adopted";
+        if (AppError error = setInstant(realNs, interactive, what))
             return error;
     }
     changed_ = false;
@@ -81,7 +86,7 @@ AppError LocalChanger::adopt(const CivilDate& realDate, bool syncPaused)
 {
     paused_ = syncPaused;
     changed_ = false;
-    intended_ = {};
+    intended_ = adopted_ = {};
     if (realDate.isNull())
         return AppError::none();
     // Only a whole-day change: the time of day stays the clock's.
@@ -94,6 +99,7 @@ AppError LocalChanger::adopt(const CivilDate& realDate, bool syncPaused)
         return AppError::invalidCall();
     anchorBootNs_ = clock_.bootNs();
     anchorWallNs_ = target;
+    adopted_ = realDate;
     changed_ = true;
     intended_ = clock_.today();
     return AppError::none();

@@ -3,6 +3,7 @@
 // the clock may be set, else through the time service. Keeps its own anchor,
 // so its way back depends on nothing it is told.
 
+#include <string>
 #include <vector>
 
 #include "datechanger.h"
@@ -18,8 +19,11 @@ public:
 class ChangeLog {
 public:
     virtual ~ChangeLog() = default;
-    // `date` null: the way back to the real instant.
-    virtual void clockSet(const CivilDate& date, std::int64_t instantNs) = 0;
+    // Before the clock is set to `instantNs` for `what`. False: the line did
+    // not get through, and the change is not made with the guard's own right.
+    virtual bool aboutToSet(const std::string& what, std::int64_t instantNs) = 0;
+    // The change announced last was not made.
+    virtual void notSet(const AppError& error) = 0;
 };
 
 class LocalChanger : public DateChanger {
@@ -48,7 +52,7 @@ public:
     void clockStepped(std::int64_t stepNs, bool interactive);
 
 private:
-    AppError setInstant(std::int64_t targetNs, bool interactive, const CivilDate& date);
+    AppError setInstant(std::int64_t targetNs, bool interactive, const std::string& what);
     AppError reapply(bool interactive);
     bool allowed(std::int64_t fromNs, std::int64_t toNs) const { return !limit_ || limit_->allows(fromNs, toNs); }
 
@@ -66,5 +70,6 @@ private:
     std::int64_t anchorWallNs_ = 0;
     std::int64_t anchorBootNs_ = 0;
     CivilDate intended_;  // the date asked for last; null: the real instant
+    CivilDate adopted_;   // the real date the anchor was told (adopt); null: read by itself
     std::vector<LateShift> late_;
 };

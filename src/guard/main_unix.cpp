@@ -9,8 +9,8 @@
 // It takes no arguments and reads no file the user names: a restore record
 // reaches it only as a request, so it can lead to no more than a Set.
 //
-// Each change it makes with its own right leaves a line in the system log
-// (syslog reaches the journal too): who, through which program, what, when.
+// Each change it makes with its own right is told to the system log first
+// (systemlog.h): who, which request, what, when, and what the caller says.
 //
 // Exit status: 0 nothing to undo, 3 put right, 4 not put right, 2 bad call,
 // 5 a capable copy that is not the installed file.
@@ -20,15 +20,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <poll.h>
-#include <pwd.h>
 #include <sys/auxv.h>
 #include <sys/timerfd.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include "clock.h"
@@ -36,6 +32,7 @@
 #include "guardprotocol.h"
 #include "localchanger.h"
 #include "processinfo.h"
+#include "systemlog.h"
 #include "systemzone.h"
 #include "timeservice.h"
 
@@ -51,112 +48,10 @@ bool installedOrUnprivileged()
         return true;
     if (currentProgramPath() != RAVODOR_GUARD_INSTALLED)
         return false;
-    // The time zone is all it needs, and only a system zone (keepOnlySystemZone).
-    const char* zone = std::getenv("TZ");
-    const std::string kept = zone ? zone : "";
+    // It needs nothing of the caller's environment, not even its zone.
     ::clearenv();
-    if (zone)
-        ::setenv("TZ", kept.c_str(), 1);
     return true;
 }
-
-// A line the administrator can read: bytes outside printable ASCII as \xHH.
-std::string printable(const std::string& text, std::size_t most)
-{
-    std::string shown;
-    for (const char c : text.substr(0, most)) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
-        shown += c >= ' ' && c <= '~' && c != '\\' ? std::string(1, c) : escaped;
-    }
-    return text.size() > most ? shown + "..." : shown;
-}
-
-// The user and the program that asked, read once at the start: a program
-// that has ended by the time of the way back has no /proc entry left.
-std::string whoAsked()
-{
-    const uid_t uid = getuid();
-    passwd entry{}, *found = nullptr;
-    char names[4096];
-    const bool named = getpwuid_r(uid, &entry, names, sizeof names, &found) == 0 && found;
-    const pid_t parent = getppid();
-    const std::string proc = "/proc/" + std::to_string(parent);
-    char exe[4096];
-    const ssize_t length = readlink((proc + "/exe").c_str(), exe, sizeof exe - 1);
-    // The file is the kernel's word; the arguments (window or --at) are the program's.
-    std::ifstream in(proc + "/cmdline");
-    std::string words((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    while (!words.empty() && words.back() == '\0')
-        words.pop_back();
-    for (char& c : words)
-        c = c == '\0' ? ' ' : c;
-    return printable(named ? found->pw_name : "?", 64) + " (uid " + std::to_string(uid) + ") through "
-           + (length > 0 ? printable(std::string(exe, static_cast<size_t>(length)), 256) : "?") + " (pid "
-           + std::to_string(parent) + ": " + printable(words, 200) + ")";
-}
-
-// Whether a set of the wall clock could reach the system's clock: without
-// the right, only a stand-in clock (a test's) takes it.
-bool holdsClockRight()
-{
-    constexpr int kCapSysTime = 25;
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("CapEff:", 0) == 0)
-            return (std::strtoull(line.c_str() + 7, nullptr, 16) >> kCapSysTime) & 1U;
-    }
-    return false;
-}
-
-// One line a change, to syslog as sudo does (authpriv); without secure
-// execution RAVODOR_GUARD_LOG may name a file that takes the lines instead.
-class SystemLog final : public ChangeLog {
-public:
-    SystemLog()
-    {
-        const char* file = getauxval(AT_SECURE) == 0 ? std::getenv("RAVODOR_GUARD_LOG") : nullptr;
-        if (file)
-            file_ = std::fopen(file, "ae");
-        else if (holdsClockRight())
-            ::openlog("ravodor-guard", LOG_PID, LOG_AUTHPRIV);
-        else
-            return;
-        who_ = whoAsked();
-        on_ = true;
-    }
-    ~SystemLog() override
-    {
-        if (file_)
-            std::fclose(file_);
-    }
-    SystemLog(const SystemLog&) = delete;
-    SystemLog& operator=(const SystemLog&) = delete;
-
-    void clockSet(const CivilDate& date, std::int64_t instantNs) override
-    {
-        if (!on_)
-            return;
-        const time_t t = static_cast<time_t>(SystemClock::floorSeconds(instantNs));
-        std::tm utc{};
-        char instant[64] = "?";
-        if (gmtime_r(&t, &utc))
-            std::strftime(instant, sizeof instant, "%Y-%m-%dT%H:%M:%SZ", &utc);
-        const std::string what = date.isNull() ? "the way back" : "date " + isoDate(date);
-        const std::string line = who_ + ": " + what + ", clock set to " + instant;
-        if (file_) {
-            std::fprintf(file_, "%s\n", line.c_str());
-            std::fflush(file_);
-        } else {
-            ::syslog(LOG_NOTICE, "%s", line.c_str());
-        }
-    }
-
-private:
-    bool on_ = false;
-    std::FILE* file_ = nullptr;
-    std::string who_;
-};
 
 // Reads one line from standard input; false at its end.
 class LineReader {
@@ -273,13 +168,14 @@ int main(int argc, char**)
         return kBadCall;
     if (!installedOrUnprivileged())
         return kNotInstalled;
-    keepOnlySystemZone();
+    useSystemZone();
     prepareGuard();
 
+    // Connected before any request: from the start the guard knows whether its changes can be told.
+    SystemLog log;
     const auto clock = makeSystemClock();
     const auto service = makeTimeService();
     const SystemZoneLimit limit;
-    SystemLog log;
     LocalChanger changer(*clock, *service, &limit, &log);
     StepWatch steps(*clock);
 
@@ -289,8 +185,10 @@ int main(int argc, char**)
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {steps.fd(), POLLIN, 0}};
         if (!input.pending() && poll(fds, 2, -1) < 0 && errno != EINTR)
             break;
-        if (fds[1].revents & POLLIN)
+        if (fds[1].revents & POLLIN) {
+            log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+        }
         if (!input.pending() && !(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
             continue;
         std::string line;
@@ -300,21 +198,26 @@ int main(int argc, char**)
             ended = true;
         else if (got < 0 || !parseRequest(line, &request))
             answer(AppError::invalidCall());
-        else
+        else {
+            log.serving(formatRequest(request));
             answer(serve(request, changer));
+        }
         steps.take();  // its own steps are no news
     }
 
     // The program has ended: what it left changed is undone here. The
     // desktop session's authorisation agent can still ask the user.
+    log.serving("end of input");
     const bool hadWork = changer.changed() || changer.syncPaused();
     const bool clockBack = !changer.undo(true);
     if (changer.syncPaused())
         changer.setSync(true, true);
     while (changer.awaitingLateShift(clock->bootNs())) {
         pollfd watch = {steps.fd(), POLLIN, 0};
-        if (poll(&watch, 1, 1000) > 0)
+        if (poll(&watch, 1, 1000) > 0) {
+            log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+        }
     }
     if (!hadWork)
         return kNothingToDo;

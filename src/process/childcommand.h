@@ -63,6 +63,10 @@ public:
     // Once run() has returned another process may have it.
     long lastPid() const { return lastPid_; }
 
+    // The ending signal passed on (or sent by the terminal to both) while
+    // the last command ran, 0 when none came: the caller was asked to end.
+    static int endingSignal();
+
 private:
     long lastPid_ = 0;
 };

@@ -24,6 +24,7 @@ constexpr int kRelayedCount = sizeof kRelayed / sizeof kRelayed[0];
 
 volatile sig_atomic_t g_child = 0;
 volatile sig_atomic_t g_held = 0;  // a signal that came while no command ran
+volatile sig_atomic_t g_passed = 0;  // one that came while a command ran
 struct sigaction g_saved[kRelayedCount];
 bool g_relaying[kRelayedCount];
 sigset_t g_savedMask;
@@ -35,6 +36,7 @@ void relay(int sig, siginfo_t* info, void*)
         g_held = sig;
         return;
     }
+    g_passed = sig;
     // The terminal sends its keys' signals to the whole foreground group,
     // the command included: passing them on would deliver them twice.
     if (info && info->si_code == SI_KERNEL)
@@ -63,6 +65,7 @@ ChildCommand::ChildCommand()
 {
     g_child = 0;
     g_held = 0;
+    g_passed = 0;
     sigprocmask(SIG_BLOCK, nullptr, &g_savedMask);
     for (int i = 0; i < kRelayedCount; ++i) {
         sigaction(kRelayed[i], nullptr, &g_saved[i]);
@@ -98,6 +101,11 @@ bool ChildCommand::supported()
 bool ChildCommand::runsAsCaller()
 {
     return ::getuid() == ::geteuid() && ::getgid() == ::getegid();
+}
+
+int ChildCommand::endingSignal()
+{
+    return g_passed;
 }
 
 int ChildCommand::find(const std::string& name, std::string* path)
@@ -180,6 +188,7 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
         errno = error;
         return -1;
     }
+    g_passed = 0;
     g_child = pid;
     lastPid_ = pid;
     sigprocmask(SIG_SETMASK, &mask, nullptr);

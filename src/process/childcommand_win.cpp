@@ -19,6 +19,11 @@ bool ChildCommand::runsAsCaller()
     return true;
 }
 
+int ChildCommand::endingSignal()
+{
+    return 0;
+}
+
 int ChildCommand::find(const std::string&, std::string*)
 {
     return 127;

@@ -7,6 +7,8 @@
  * last_set_ns= (the time last set), last_set_real_ns= (the real time then),
  * foreign_sets= (sets by a process not named ravodor-guard, the only one
  * meant to set the clock), set_by= (the name of the last setter).
+ * FAKECLOCK_NOFILE=N lowers RLIMIT_NOFILE to N once the libraries are loaded,
+ * before main: a process with no descriptor left for what it opens first.
  * FAKECLOCK_DENY=1 fails every set with EPERM, as without the right; a set the
  * kernel would refuse fails with EINVAL, one whose state cannot be written
  * (FAKECLOCK_STATE unset, say) with that error. */
@@ -18,6 +20,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <time.h>
@@ -30,6 +33,15 @@
 struct state {
     int64_t offset_ns, set_count, last_set_ns, last_set_real_ns, foreign_sets;
 };
+
+__attribute__((constructor)) static void limit_files(void)
+{
+    const char* most = getenv("FAKECLOCK_NOFILE");
+    if (most) {
+        struct rlimit limit = {(rlim_t)atoi(most), (rlim_t)atoi(most)};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 static int real_clock_gettime(clockid_t id, struct timespec* ts)
 {
