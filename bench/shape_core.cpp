@@ -3,9 +3,9 @@
 // window handed on (shapewindow.h). Measured by bench_cli and
 // bench_startup, never installed.
 
-#include <QStringList>
-
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "commandline.h"
 #include "commandrun.h"
@@ -16,10 +16,7 @@
 
 int main(int argc, char* argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = parseCommandLine(arguments);
+    const CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (line.action == CommandLine::RunAt || line.action == CommandLine::RunOnly)
         echoReadDate(line.date);
     switch (line.action) {
@@ -33,7 +30,7 @@ int main(int argc, char* argv[])
     case CommandLine::RunAt:
         return runAt(line.date, line.command, "ravodor", line.askPassword);
     case CommandLine::RunOnly:
-        return runOnly(line.date, line.command);
+        return runOnly(line.date, line.command, line.reportFd);
     case CommandLine::Bisect:
         return runBisect(line.date, line.command, line.timeout);
     case CommandLine::MakeLauncher:

@@ -19,6 +19,8 @@ run=(
 test=(
     libgtest-dev
     desktop-file-utils appstream
+    # gio launch, which starts a launcher as the desktop does.
+    libglib2.0-bin
     # An X server of its own for the test that loses the display.
     xvfb
     # A private bus with a stand-in timedated, and queued window-system input.

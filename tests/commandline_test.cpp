@@ -2,22 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "commandline.h"
 
 namespace {
 
+using S = std::vector<std::string>;
+
 struct ParseCase {
     const char* name;
-    QStringList arguments;  // after the program's name
+    S arguments;            // after the program's name
     CommandLine::Action action;
     QString date;           // --date or --at
-    QStringList command;
+    S command;
     QString firstLine;      // of what is printed, when it matters
     double timeout = 0;     // of --bisect
 };
+
+bool has(const S& arguments, const char* argument)
+{
+    return std::find(arguments.begin(), arguments.end(), argument) != arguments.end();
+}
 
 // Names the case in test listings instead of dumping its bytes.
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
@@ -27,26 +37,28 @@ class CommandLineParse : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(CommandLineParse, Decides)
 {
     const ParseCase& c = GetParam();
-    const CommandLine line = parseCommandLine(QStringList{QStringLiteral("/usr/bin/ravodor")} + c.arguments);
+    S arguments{"/usr/bin/ravodor"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const CommandLine line = parseCommandLine(arguments);
     EXPECT_EQ(line.action, c.action);
     EXPECT_EQ(line.date, c.date);
     EXPECT_EQ(line.hasDate, c.action == CommandLine::Window && !c.date.isEmpty());
     EXPECT_EQ(line.command, c.command);
     EXPECT_EQ(line.timeout, c.timeout);
     if (c.action == CommandLine::RunAt || c.action == CommandLine::RunOnly) {
-        EXPECT_EQ(line.askPassword, !c.arguments.contains(QStringLiteral("--no-ask-password")));
+        EXPECT_EQ(line.askPassword, !has(c.arguments, "--no-ask-password"));
+        EXPECT_EQ(line.reportFd, has(c.arguments, "--start-report") ? 3 : -1);
     }
     if (c.action == CommandLine::Window) {
-        EXPECT_EQ(line.platformNamed, c.arguments.contains(QStringLiteral("-platform"))
-                                          || c.arguments.contains(QStringLiteral("-display")));
+        EXPECT_EQ(line.platformNamed, has(c.arguments, "-platform") || has(c.arguments, "-display"));
     }
     if (!c.firstLine.isEmpty()) {
         EXPECT_EQ(line.text.section(QLatin1Char('\n'), 0, 0), c.firstLine);
     }
 }
 
-using S = QStringList;
-const QString kDay = QStringLiteral("2030-01-01");
+const std::string kDay = "2030-01-01";
+const QString kQDay = QString::fromStdString(kDay);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineParse,
@@ -55,37 +67,44 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Help", S{"--help"}, CommandLine::Help, {}, {}, "Usage: ravodor [--date DATE] [Qt options]"},
         ParseCase{"ShortHelp", S{"-h"}, CommandLine::Help, {}, {}, {}},
         ParseCase{"Version", S{"--version"}, CommandLine::Version, {}, {}, "Ravodor " RAVODOR_PROJECT_VERSION},
-        ParseCase{"Date", S{"--date", kDay}, CommandLine::Window, kDay, {}, {}},
-        ParseCase{"DateJoined", S{"--date=" + kDay}, CommandLine::Window, kDay, {}, {}},
+        ParseCase{"Date", S{"--date", kDay}, CommandLine::Window, kQDay, {}, {}},
+        ParseCase{"DateJoined", S{"--date=" + kDay}, CommandLine::Window, kQDay, {}, {}},
         ParseCase{"QtOptionsPass", S{"-platform", "offscreen", "-style=fusion", "-reverse", "--date", kDay},
-                  CommandLine::Window, kDay, {}, {}},
+                  CommandLine::Window, kQDay, {}, {}},
         ParseCase{"XDisplayNamed", S{"-display", ":1"}, CommandLine::Window, {}, {}, {}},
-        ParseCase{"AtWithDashes", S{"--at", kDay, "--", "ls", "-l"}, CommandLine::RunAt, kDay, S{"ls", "-l"}, {}},
-        ParseCase{"AtWithoutDashes", S{"--at", kDay, "ls", "-l", "--date", "x"}, CommandLine::RunAt, kDay,
+        ParseCase{"AtWithDashes", S{"--at", kDay, "--", "ls", "-l"}, CommandLine::RunAt, kQDay, S{"ls", "-l"}, {}},
+        ParseCase{"AtWithoutDashes", S{"--at", kDay, "ls", "-l", "--date", "x"}, CommandLine::RunAt, kQDay,
                   S{"ls", "-l", "--date", "x"}, {}},
-        ParseCase{"AtOnly", S{"--at", kDay, "--only", "--", "ls"}, CommandLine::RunOnly, kDay, S{"ls"}, {}},
+        ParseCase{"AtOnly", S{"--at", kDay, "--only", "--", "ls"}, CommandLine::RunOnly, kQDay, S{"ls"}, {}},
         ParseCase{"AtTimeOnly", S{"--at", kDay + "T23:59:58", "--only", "--", "ls"}, CommandLine::RunOnly,
-                  kDay + "T23:59:58", S{"ls"}, {}},
+                  kQDay + "T23:59:58", S{"ls"}, {}},
         ParseCase{"AtTimeWithoutOnly", S{"--at", kDay + "T23:59", "--", "ls"}, CommandLine::Usage, {}, {},
                   "ravodor: A time of day needs --only: the system-wide way keeps the time of day and changes the "
                   "date alone."},
-        ParseCase{"OnlyAfterCommand", S{"--at", kDay, "ls", "--only"}, CommandLine::RunAt, kDay, S{"ls", "--only"},
+        // Bytes that are no UTF-8 reach the command as given, a "--" after it included.
+        ParseCase{"CommandBytesUnchanged", S{"--at", kDay, "printf", "caf\351", "--", "\377"}, CommandLine::RunAt,
+                  kQDay, S{"printf", "caf\351", "--", "\377"}, {}},
+        ParseCase{"StartReport", S{"--at", kDay, "--only", "--start-report", "3", "--", "ls"}, CommandLine::RunOnly,
+                  kQDay, S{"ls"}, {}},
+        ParseCase{"StartReportWithoutOnly", S{"--at", kDay, "--start-report", "3", "ls"}, CommandLine::Usage, {}, {},
+                  "ravodor: --start-report needs --at DATE --only and a COMMAND."},
+        ParseCase{"OnlyAfterCommand", S{"--at", kDay, "ls", "--only"}, CommandLine::RunAt, kQDay, S{"ls", "--only"},
                   {}},
         ParseCase{"OnlyWithoutAt", S{"--only", "--date", kDay}, CommandLine::Usage, {}, {},
                   "ravodor: --only needs --at DATE or --bisect FROM..TO, and a COMMAND."},
-        ParseCase{"NoAskPassword", S{"--at", kDay, "--no-ask-password", "ls"}, CommandLine::RunAt, kDay, S{"ls"}, {}},
+        ParseCase{"NoAskPassword", S{"--at", kDay, "--no-ask-password", "ls"}, CommandLine::RunAt, kQDay, S{"ls"}, {}},
         ParseCase{"NoAskPasswordWithOnly", S{"--no-ask-password", "--at", kDay, "--only", "ls"}, CommandLine::RunOnly,
-                  kDay, S{"ls"}, {}},
+                  kQDay, S{"ls"}, {}},
         ParseCase{"NoAskPasswordWithoutAt", S{"--no-ask-password"}, CommandLine::Usage, {}, {},
                   "ravodor: --no-ask-password needs --at DATE and a COMMAND."},
         ParseCase{"MakeLauncher", S{"--at", kDay, "--only", "--make-launcher", "--", "ls"}, CommandLine::MakeLauncher,
-                  kDay, S{"ls"}, {}},
+                  kQDay, S{"ls"}, {}},
         ParseCase{"MakeLauncherWithoutOnly", S{"--at", kDay, "--make-launcher", "ls"}, CommandLine::Usage, {}, {},
                   "ravodor: --make-launcher needs --at DATE --only and a COMMAND."},
         ParseCase{"MakeLauncherWithoutAt", S{"--make-launcher"}, CommandLine::Usage, {}, {},
                   "ravodor: --make-launcher needs --at DATE --only and a COMMAND."},
         ParseCase{"Bisect", S{"--only", "--bisect", kDay + ".." + kDay, "--", "ls", "-l"}, CommandLine::Bisect,
-                  kDay + ".." + kDay, S{"ls", "-l"}, {}},
+                  kQDay + ".." + kQDay, S{"ls", "-l"}, {}},
         ParseCase{"BisectTimeout", S{"--bisect=1..2", "--only", "--timeout", "0.5", "ls"}, CommandLine::Bisect, "1..2",
                   S{"ls"}, {}, 0.5},
         ParseCase{"BisectWithoutOnly", S{"--bisect", "1..2", "ls"}, CommandLine::Usage, {}, {},
@@ -111,8 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLineHelp, NamesYyyyMmDdAndTheLocalesShortFormByExample)
 {
     for (const auto& [locale, example] : {std::pair{"en_GB", "31/12/2030"}, {"en_US", "12/31/2030"}}) {
-        const CommandLine line = parseCommandLine({QStringLiteral("ravodor"), QStringLiteral("--help")},
-                                                  QLocale(QString::fromLatin1(locale)));
+        const CommandLine line = parseCommandLine({"ravodor", "--help"}, QLocale(QString::fromLatin1(locale)));
         EXPECT_TRUE(line.text.contains(QStringLiteral(
             "DATE is written YYYY-MM-DD, or in the short form of the locale, for example %1.\n").arg(example)))
             << line.text.toStdString();

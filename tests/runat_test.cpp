@@ -82,6 +82,22 @@ TEST_F(RunAtTest, ExitStatusOutputAndWhatWasSet)
     }
 }
 
+// Started through a shell, so that bytes that are no UTF-8 reach Ravodor as they are.
+TEST_F(RunAtTest, TheCommandGetsItsArgumentsByteForByte)
+{
+    for (const QStringList& way :
+         {QStringList{"--at", "2030-01-01", "--"}, QStringList{"--at", "2030-01-01", "--only", "--"}}) {
+        SCOPED_TRACE(way.join(QLatin1Char(' ')).toStdString());
+        ChildProgram ravodor;
+        ravodor.start(QStringList{"-c", "exec \"$0\" \"$@\" \"$(printf 'caf\\351\\377')\"", RAVODOR_PROGRAM} + way
+                          + QStringList{"printf", "%s|"},
+                      {}, QStringLiteral("/bin/sh"));
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
+        EXPECT_EQ(ravodor.process.readAllStandardOutput(), "caf\351\377|");
+    }
+}
+
 // Run from its build folder, the program names the README beside the manual.
 TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlwaysWorks)
 {
@@ -90,8 +106,11 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
         bool deny;
         int code;
         QByteArray err;
+        const char* command = "true";
     } cases[] = {
-        {"tomorrow", false, 65, "ravodor: 'tomorrow' is not a date; write it as YYYY-MM-DD.\n"},
+        {"tomorrow", false, 65, "ravodor: 'tomorrow' is not a date; write it as YYYY-MM-DD, or as 31/12/2030.\n"},
+        {"", false, 65, "ravodor: The date is empty; write it as YYYY-MM-DD, or as 31/12/2030.\n"},
+        {"2030-01-01", false, 127, "ravodor: The command is empty: name a program to run.\n", ""},
         {"2030-02-30", false, 65, "ravodor: 2030-02-30 is no day of February 2030\n"},
         // The kernel's last second to set, in UTC.
         {"2232-04-19", false, 65,
@@ -106,8 +125,9 @@ TEST_F(RunAtTest, ARefusalSaysWhatToDoAndADateItCannotReadNamesTheFormThatAlways
     for (const auto& c : cases) {
         SCOPED_TRACE(c.date);
         ChildProgram ravodor;
-        ravodor.start({"--at", c.date, "--", "true"},
-                      {QStringLiteral("TZ=UTC"), QStringLiteral("FAKECLOCK_DENY=") + (c.deny ? "1" : "")});
+        ravodor.start({"--at", c.date, "--", c.command},
+                      {QStringLiteral("TZ=UTC"), QStringLiteral("LC_ALL=en_GB.UTF-8"),
+                       QStringLiteral("FAKECLOCK_DENY=") + (c.deny ? "1" : "")});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         EXPECT_EQ(ravodor.process.exitCode(), c.code);
         EXPECT_EQ(ravodor.process.readAllStandardError(), c.err);

@@ -19,6 +19,35 @@
 
 namespace {
 
+// A terminal for stderr, held open so what was written stays readable.
+class Terminal {
+public:
+    Terminal() : main_(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        EXPECT_GE(main_, 0);
+        EXPECT_EQ(::grantpt(main_), 0);
+        EXPECT_EQ(::unlockpt(main_), 0);
+        side_ = ::open(::ptsname(main_), O_RDWR | O_NOCTTY);
+        EXPECT_GE(side_, 0);
+    }
+    ~Terminal()
+    {
+        ::close(side_);
+        ::close(main_);
+    }
+    QString path() const { return QString::fromLocal8Bit(::ptsname(main_)); }
+    QByteArray written() const
+    {
+        char buffer[512];
+        const ssize_t got = ::read(main_, buffer, sizeof buffer);
+        return QByteArray(buffer, int(std::max<ssize_t>(got, 0)));
+    }
+
+private:
+    int main_;
+    int side_ = -1;
+};
+
 class RunOnlyTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -99,13 +128,7 @@ TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNe
 // A two-digit year is read by the locale's rule; at a terminal the reading is shown.
 TEST_F(RunOnlyTest, AtATerminalADateNotWrittenYyyyMmDdIsEchoedAsRead)
 {
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(terminal, 0);
-    ASSERT_EQ(::grantpt(terminal), 0);
-    ASSERT_EQ(::unlockpt(terminal), 0);
-    // Held open, so what the program wrote stays readable after it ended.
-    const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
-    ASSERT_GE(side, 0);
+    const Terminal terminal;
     const struct {
         const char* date;
         bool onTerminal;
@@ -119,17 +142,101 @@ TEST_F(RunOnlyTest, AtATerminalADateNotWrittenYyyyMmDdIsEchoedAsRead)
         SCOPED_TRACE(c.date);
         ChildProgram ravodor;
         if (c.onTerminal)
-            ravodor.process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+            ravodor.process.setStandardErrorFile(terminal.path());
         ravodor.start({"--at", c.date, "--only", "--", "date", "+%F"}, {"LC_ALL=en_GB.UTF-8"});
         ASSERT_TRUE(ravodor.process.waitForFinished(20000));
         EXPECT_EQ(ravodor.process.exitCode(), 0);
         EXPECT_EQ(ravodor.process.readAllStandardOutput(), c.date[2] == '/' ? "1930-12-31\n" : "2030-12-31\n");
-        char buffer[512];
-        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
-        EXPECT_EQ(QByteArray(buffer, int(std::max<ssize_t>(got, 0))) + ravodor.process.readAllStandardError(), c.err);
+        EXPECT_EQ(terminal.written() + ravodor.process.readAllStandardError(), c.err);
     }
-    ::close(side);
-    ::close(terminal);
+}
+
+// The clocks go forward in London at 01:00 on 2030-03-31 and back at 02:00 on 2030-10-27.
+TEST_F(RunOnlyTest, AtATerminalATimeOfDayTheZoneSkipsOrRepeatsIsSaidAsTaken)
+{
+    const Terminal terminal;
+    const struct {
+        const char* date;
+        const char* seen;
+        const char* said;  // "" for nothing
+    } cases[] = {
+        {"2030-03-31T01:30", "2030-03-31T02:30", "ravodor: 2030-03-31T01:30 read as 2030-03-31T02:30:00+01:00: the "
+                                                 "time zone skips that time of day then\r\n"},
+        {"2030-10-27T01:30", "2030-10-27T01:30", "the time zone passes that time of day twice then\r\n"},
+        {"2030-06-15T01:30", "2030-06-15T01:30", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ChildProgram ravodor;
+        ravodor.process.setStandardErrorFile(terminal.path());
+        ravodor.start({"--at", c.date, "--only", "--", "date", "+%FT%H:%M"}, {"TZ=Europe/London"});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.readAllStandardOutput(), QByteArray(c.seen) + '\n');
+        const QByteArray said = terminal.written();
+        EXPECT_TRUE(*c.said ? said.startsWith("ravodor: " + QByteArray(c.date) + " read as ") && said.endsWith(c.said)
+                            : said.isEmpty())
+            << said.toStdString();
+    }
+}
+
+// In whole seconds libfaketime shows every year from 100 to 9999; beyond, the range is named.
+TEST_F(RunOnlyTest, EveryDateOfTheRangeIsShownRightAndOneBeyondIsRefusedWithTheRange)
+{
+    const struct {
+        const char* date;
+        int code;
+        const char* seen;  // by `date +%FT%H:%M`, or the refusal
+    } cases[] = {
+        {"1700-01-01", 0, "1700-01-01T"},
+        {"0100-01-01", 0, "0100-01-01T"},
+        {"2262-04-12", 0, "2262-04-12T"},
+        {"9999-12-31", 0, "9999-12-31T"},
+        {"2030-06-15T00:00:00", 0, "2030-06-15T00:00"},
+        {"0099-12-31", 65, "ravodor: --only cannot show that date. It takes dates from 0100-01-01 to 9999-12-31.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        ChildProgram ravodor;
+        ravodor.start({"--at", c.date, "--only", "--", "date", "+%FT%H:%M"}, {"TZ=UTC"});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), c.code);
+        const QByteArray seen =
+            c.code ? ravodor.process.readAllStandardError() : ravodor.process.readAllStandardOutput();
+        EXPECT_TRUE(seen.startsWith(c.seen)) << seen.toStdString();
+    }
+}
+
+// The kernel says no more than "no such file"; the interpreter is named.
+TEST_F(RunOnlyTest, AScriptWhoseInterpreterIsMissingIsToldByName)
+{
+    ChildProgram ravodor;
+    const QString script = ravodor.dir.filePath(QStringLiteral("badshebang.sh"));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("#!/nonexistent/interp\n") > 0);
+    file.close();
+    ASSERT_TRUE(file.setPermissions(file.permissions() | QFile::ExeOwner));
+    ravodor.start({"--at", "2030-01-01", "--only", "--", script});
+    ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+    EXPECT_EQ(ravodor.process.exitCode(), 126);
+    EXPECT_EQ(ravodor.process.readAllStandardError(),
+              "ravodor: " + script.toUtf8() + ": /nonexistent/interp: no such interpreter\n");
+}
+
+TEST_F(RunOnlyTest, MakeLauncherPrintsTheEntrysPathAndSaysTheNameTheMenuShows)
+{
+    ChildProgram ravodor;
+    ravodor.start({"--at", "2030-06-15T23:59:50", "--only", "--make-launcher", "--", "printf", "hi"},
+                  {"LC_ALL=en_GB.UTF-8"});
+    ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+    EXPECT_EQ(ravodor.process.exitCode(), 0);
+    const QString path = QString::fromLocal8Bit(ravodor.process.readAllStandardOutput().trimmed());
+    EXPECT_EQ(QFileInfo(path).path(), folders.dataHome() + QStringLiteral("/applications"));
+    QFile entry(path);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec=" RAVODOR_PROGRAM " --at 2030-06-15T23:59:50 --only -- printf hi\n"));
+    EXPECT_EQ(ravodor.process.readAllStandardError(),
+              "ravodor: The applications menu shows it as \"printf hi at 15/06/2030 23:59:50\"; delete that file to "
+              "remove it.\n");
 }
 
 TEST_F(RunOnlyTest, SigtermReachesTheCommandWhoseStatusComesThrough)

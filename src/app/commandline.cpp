@@ -45,8 +45,12 @@ QString dateForms(const QLocale& locale)
 
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale)
+CommandLine parseCommandLine(const std::vector<std::string>& argv, const QLocale& locale)
 {
+    // Options are read as text; the command keeps the bytes it was given.
+    QStringList arguments;
+    for (const std::string& argument : argv)
+        arguments << QString::fromLocal8Bit(argument.data(), qsizetype(argument.size()));
     const QString program = arguments.isEmpty() ? QStringLiteral("ravodor")
                                                 : QFileInfo(arguments.first()).fileName();
 
@@ -93,7 +97,10 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         QStringLiteral("timeout"),
         QStringLiteral("With --bisect: end a trial that runs longer than SECONDS; it counts as failing."),
         QStringLiteral("SECONDS"));
-    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher, bisect, timeout});
+    // How the window hears whether the program it started ran (startreport.h).
+    QCommandLineOption startReport(QStringLiteral("start-report"), QString(), QStringLiteral("FD"));
+    startReport.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({help, version, date, at, only, noAskPassword, makeLauncher, bisect, timeout, startReport});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -144,7 +151,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         return usageError(QStringLiteral("DATE given more than once."));
 
     const QStringList positional = parser.positionalArguments();
+    // The positional arguments are the last ones: everything from COMMAND on.
+    const std::vector<std::string> command(argv.end() - positional.size(), argv.end());
     if (parser.isSet(bisect)) {
+        if (parser.isSet(startReport))
+            return usageError(QStringLiteral("--start-report needs --at DATE --only and a COMMAND."));
         if (parser.isSet(at) || parser.isSet(date) || parser.isSet(makeLauncher))
             return usageError(QStringLiteral("--bisect takes no --at, --date or --make-launcher."));
         if (!parser.isSet(only))
@@ -163,7 +174,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         }
         result.action = CommandLine::Bisect;
         result.date = parser.value(bisect);
-        result.command = positional;
+        result.command = command;
         return result;
     }
     if (parser.isSet(timeout))
@@ -182,9 +193,15 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         result.action = parser.isSet(makeLauncher) ? CommandLine::MakeLauncher
                         : parser.isSet(only)       ? CommandLine::RunOnly
                                                    : CommandLine::RunAt;
+        if (parser.isSet(startReport) && result.action != CommandLine::RunOnly)
+            return usageError(QStringLiteral("--start-report needs --at DATE --only and a COMMAND."));
         result.date = parser.value(at);
-        result.command = positional;
+        result.command = command;
         result.askPassword = !parser.isSet(noAskPassword);
+        bool number = false;
+        result.reportFd = parser.isSet(startReport) ? parser.value(startReport).toInt(&number) : -1;
+        if (parser.isSet(startReport) && (!number || result.reportFd < 0))
+            return usageError(QStringLiteral("--start-report takes a descriptor's number."));
         return result;
     }
     if (parser.isSet(only))
@@ -193,6 +210,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale
         return usageError(QStringLiteral("--make-launcher needs --at DATE --only and a COMMAND."));
     if (parser.isSet(noAskPassword))
         return usageError(QStringLiteral("--no-ask-password needs --at DATE and a COMMAND."));
+    if (parser.isSet(startReport))
+        return usageError(QStringLiteral("--start-report needs --at DATE --only and a COMMAND."));
     if (!positional.isEmpty())
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
     result.platformNamed = parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));

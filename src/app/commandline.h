@@ -5,7 +5,9 @@
 
 #include <QLocale>
 #include <QString>
-#include <QStringList>
+
+#include <string>
+#include <vector>
 
 struct CommandLine {
     enum Action {
@@ -22,7 +24,8 @@ struct CommandLine {
     bool hasDate = false;  // --date given (its text may still be no date)
     QString date;          // the DATE of --date or --at, or FROM..TO of --bisect
     double timeout = 0;    // --timeout SECONDS of --bisect; 0: none
-    QStringList command;   // COMMAND [ARG...] of --at
+    std::vector<std::string> command;  // COMMAND [ARG...] of --at, the bytes as given
+    int reportFd = -1;     // with --only: the window's socket for a StartReport
     bool askPassword = true;  // --at may start a password agent in the terminal
     bool platformNamed = false;  // -platform or -display says where the window goes
     QString text;          // what Help, Version and Usage print
@@ -47,4 +50,4 @@ enum ExitCode : int {
 // `arguments` as in argv, the program's name first. Qt's own options
 // (-platform, -style, ...) are accepted and left to the application.
 // `locale` gives the short date form that --help shows besides YYYY-MM-DD.
-CommandLine parseCommandLine(const QStringList& arguments, const QLocale& locale = QLocale::system());
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const QLocale& locale = QLocale::system());

@@ -1,11 +1,11 @@
 #include "commandrun.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -26,6 +26,14 @@ const QRegularExpression& isoForm()
     return form;
 }
 
+// The forms a date is taken in, by example.
+QString dateForms(bool timeOfDay)
+{
+    const QString forms =
+        QStringLiteral("YYYY-MM-DD, or as %1").arg(DateText(QLocale::system()).format(QDate(2030, 12, 31)));
+    return timeOfDay ? forms + QStringLiteral(", with a time of day as YYYY-MM-DDTHH:MM[:SS]") : forms;
+}
+
 }  // namespace
 
 void say(const QString& text)
@@ -34,9 +42,24 @@ void say(const QString& text)
     std::fflush(stderr);
 }
 
-int prepareCommand(const QString& dateText, const QStringList& command, const DateSpan& span,
-                   PreparedCommand* prepared, QString* why)
+QString commandName(const std::string& bytes)
 {
+    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
+}
+
+bool stderrIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
+
+int prepareCommand(const QString& dateText, const std::vector<std::string>& command, const DateSpan& span,
+                   Reader reader, PreparedCommand* prepared, QString* why)
+{
+    const bool window = reader == Reader::Window;
     const auto say = [why](const QString& text) {
         if (why)
             *why = text;
@@ -44,13 +67,15 @@ int prepareCommand(const QString& dateText, const QStringList& command, const Da
             ::say(text);
     };
     if (!ChildCommand::supported()) {
-        say(QStringLiteral("--at is not supported on this system yet."));
+        say(window ? QStringLiteral("Running a program at a date is not supported on this system yet.")
+                   : QStringLiteral("--at is not supported on this system yet."));
         return kExitUnavailable;
     }
     if (!ChildCommand::runsAsCaller()) {
         // A setuid program would hand its user to any command.
-        say(QStringLiteral("--at runs no command as another user: ravodor must not be setuid or setgid; "
-                           "the right to set the clock goes to its guard (see ravodor(1))."));
+        say(window ? QStringLiteral("Ravodor runs no program as another user: it must not be setuid or setgid.")
+                   : QStringLiteral("--at runs no command as another user: ravodor must not be setuid or setgid; "
+                                    "the right to set the clock goes to its guard (see ravodor(1))."));
         return kExitNoPerm;
     }
     // The ISO form is read here, so that a day it names that the calendar
@@ -80,18 +105,24 @@ int prepareCommand(const QString& dateText, const QStringList& command, const Da
     } else {
         prepared->date = DateText(QLocale::system()).parse(dateText);
         if (!prepared->date.isValid()) {
-            say(QStringLiteral("'%1' is not a date; write it as YYYY-MM-DD.").arg(dateText));
+            say(dateText.trimmed().isEmpty()
+                    ? QStringLiteral("The date is empty; write it as %1.").arg(dateForms(span.timeOfDay))
+                    : QStringLiteral("'%1' is not a date; write it as %2.").arg(dateText, dateForms(span.timeOfDay)));
             return kExitNotADate;
         }
     }
     if (prepared->date < span.first || prepared->date > span.last) {
-        say(QStringLiteral("%1 It takes dates from %2 to %3.")
-                .arg(span.beyond, span.first.toString(Qt::ISODate), span.last.toString(Qt::ISODate)));
+        const DateText dates(window ? QLocale::system() : QLocale::c());
+        const auto shown = [&](const QDate& date) { return window ? dates.format(date) : date.toString(Qt::ISODate); };
+        say(QStringLiteral("%1 It takes dates from %2 to %3.").arg(span.beyond, shown(span.first), shown(span.last)));
         return kExitNotADate;
     }
-    for (const QString& arg : command)
-        prepared->argv.push_back(arg.toLocal8Bit().toStdString());
-    prepared->name = command.first();
+    if (command.empty() || command.front().empty()) {
+        say(QStringLiteral("The command is empty: name a program to run."));
+        return kExitNotFound;
+    }
+    prepared->argv = command;
+    prepared->name = commandName(command.front());
     if (const int status = ChildCommand::find(prepared->argv.front(), &prepared->path)) {
         say(QStringLiteral("%1: %2").arg(prepared->name, status == kExitNotFound ? QStringLiteral("command not found")
                                                                                  : QStringLiteral("cannot be run")));
@@ -100,26 +131,27 @@ int prepareCommand(const QString& dateText, const QStringList& command, const Da
     return 0;
 }
 
-int runCommand(ChildCommand& child, const PreparedCommand& command, ChildWatch watch)
+int runCommand(ChildCommand& child, const PreparedCommand& command, ChildSetup setup, QString* failure)
 {
-    const int status = child.run(command.path, command.argv, std::move(watch));
+    const int status = child.run(command.path, command.argv, std::move(setup));
     if (status >= 0)
         return status;
     // After EINTR the held signal ends this process when `child` goes.
     const int error = errno;
-    say(error == EINTR ? QStringLiteral("Interrupted before %1 started.").arg(command.name)
-                       : QStringLiteral("%1: %2").arg(command.name, QString::fromLocal8Bit(std::strerror(error))));
-    return error == ENOENT ? kExitNotFound : kExitCannotRun;
+    const QString reason = error == EINTR
+                               ? QStringLiteral("interrupted before it started")
+                               : QString::fromLocal8Bit(ChildCommand::startFailure(command.path, error).c_str());
+    say(QStringLiteral("%1: %2").arg(command.name, reason));
+    if (failure)
+        *failure = reason;
+    // As the shell: found, but the system would not start it.
+    return error == ENOENT && !QFile::exists(QFile::decodeName(command.path.c_str())) ? kExitNotFound
+                                                                                      : kExitCannotRun;
 }
 
 void echoReadDate(const QString& dateText)
 {
-#ifdef Q_OS_WIN
-    const bool terminal = _isatty(_fileno(stderr));
-#else
-    const bool terminal = ::isatty(STDERR_FILENO);
-#endif
-    if (!terminal || isoForm().match(dateText).hasMatch())
+    if (!stderrIsTerminal() || isoForm().match(dateText).hasMatch())
         return;
     // The locale's rules may read it otherwise than meant (a two-digit year).
     if (const QDate date = DateText(QLocale::system()).parse(dateText); date.isValid())

@@ -41,10 +41,7 @@ int main(int argc, char* argv[])
 
     // Decided before any application object exists: none of these needs a
     // display, the clock or the settings.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine commandLine = parseCommandLine(arguments);
+    const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (commandLine.action == CommandLine::RunAt || commandLine.action == CommandLine::RunOnly
         || commandLine.action == CommandLine::MakeLauncher || commandLine.hasDate)
         echoReadDate(commandLine.date);
@@ -59,7 +56,7 @@ int main(int argc, char* argv[])
     case CommandLine::RunAt:
         return runAt(commandLine.date, commandLine.command, exeBaseName, commandLine.askPassword);
     case CommandLine::RunOnly:
-        return runOnly(commandLine.date, commandLine.command);
+        return runOnly(commandLine.date, commandLine.command, commandLine.reportFd);
     case CommandLine::MakeLauncher:
         return makeLauncher(commandLine.date, commandLine.command);
     case CommandLine::Bisect:
@@ -69,7 +66,7 @@ int main(int argc, char* argv[])
     }
 
     // The window needs a display; the command line never does.
-    const QString program = QFileInfo(arguments.value(0, QStringLiteral("ravodor"))).fileName();
+    const QString program = QFileInfo(QFile::decodeName(argc > 0 ? argv[0] : "ravodor")).fileName();
     if (noDisplayNamed(commandLine)) {
         std::fputs(noDisplayText(program).toLocal8Bit().constData(), stderr);
         return kExitNoDisplay;

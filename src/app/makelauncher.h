@@ -3,7 +3,9 @@
 // the window's Make a launcher writes, its path on stdout.
 
 #include <QString>
-#include <QStringList>
+
+#include <string>
+#include <vector>
 
 // 0, or one of ExitCode (commandline.h) after saying why.
-int makeLauncher(const QString& dateText, const QStringList& command);
+int makeLauncher(const QString& dateText, const std::vector<std::string>& command);

@@ -16,18 +16,20 @@ QByteArray noteLine;
 
 void noteDisplayFailure(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    // Qt's words first, as Qt would print them.
-    if (previousHandler)
-        previousHandler(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
     // Fatal while the application object is made: no platform could start,
-    // and Qt would abort. Nothing is changed yet, so nothing needs unwinding.
+    // and Qt would abort. Its words then blame the installation ("Reinstalling
+    // the application may fix this problem"): its warnings before them have
+    // said what failed, and ours say what to do. Nothing is changed yet, so
+    // nothing needs unwinding.
     if (type == QtFatalMsg) {
         std::fputs(noteLine.constData(), stderr);
         std::fflush(nullptr);
         std::_Exit(kExitNoDisplay);
     }
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ QString noDisplayText(const QString& program);
 bool noDisplayNamed(const CommandLine& commandLine);
 
 // While it lives, a display that is named but cannot be opened ends the
-// program with noDisplayText() after Qt's own words, and kExitNoDisplay.
+// program with noDisplayText() after Qt's warnings (not its fatal words,
+// which blame the installation), and kExitNoDisplay.
 class DisplayFailureNote {
 public:
     explicit DisplayFailureNote(const QString& program);

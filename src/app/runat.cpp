@@ -58,7 +58,8 @@ int refuse(const AppError& error, const QDate& date)
 
 }  // namespace
 
-int runAt(const QString& dateText, const QStringList& arguments, const std::string& exeBaseName, bool askPassword)
+int runAt(const QString& dateText, const std::vector<std::string>& arguments, const std::string& exeBaseName,
+          bool askPassword)
 {
     // Everything that can fail without the date is checked before it changes.
     const std::unique_ptr<SystemClock> clock = makeSystemClock();
@@ -73,7 +74,7 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
                         std::min(DateText::maximum(), dateAt(lastSecond, DateText::maximum())),
                         QStringLiteral("The system cannot be set to that date.")};
     PreparedCommand command;
-    if (const int status = prepareCommand(dateText, arguments, span, &command))
+    if (const int status = prepareCommand(dateText, arguments, span, Reader::CommandLine, &command))
         return status;
     const DateText dates(QLocale::system());
     const QDate wanted = command.date;
@@ -114,7 +115,9 @@ int runAt(const QString& dateText, const QStringList& arguments, const std::stri
             say(guardLostMessage(error, RefusalPlace::CommandLine));
         return keeper.guardEndFd();
     };
-    const int status = runCommand(child, command, {keeper.guardEndFd(), guardEnded});
+    ChildSetup setup;
+    setup.watches.push_back({keeper.guardEndFd(), guardEnded});
+    const int status = runCommand(child, command, std::move(setup));
 
     const DateKeeper::Restored restored = keeper.restore();
     if (restored.clock) {

@@ -4,14 +4,14 @@
 // comes back. No window; every message goes to stderr.
 
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The exit code: COMMAND's status, or one of ExitCode (commandline.h).
 // `askPassword`: from a terminal, a password the time service needs is asked there.
-int runAt(const QString& dateText, const QStringList& command, const std::string& exeBaseName,
+int runAt(const QString& dateText, const std::vector<std::string>& command, const std::string& exeBaseName,
           bool askPassword);
 
 // Holds the right to alter the date for one --at while it lives.

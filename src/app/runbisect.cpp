@@ -87,16 +87,17 @@ void tell(const QString& line)
 }
 
 // FROM..TO as points: 0, or the exit code after saying what is wrong.
-int readRange(const QString& range, const QStringList& command, std::int64_t* from, std::int64_t* to,
+int readRange(const QString& range, const std::vector<std::string>& command, std::int64_t* from, std::int64_t* to,
               bool* toTheSecond)
 {
     // The last "..": a short form that ends in a dot (2030. 12. 31.) leaves a third.
     const int split = range.lastIndexOf(QLatin1String(".."));
     PreparedCommand ends[2];
-    const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date.")};
+    const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date."),
+                        true};
     for (const auto& [text, end] : {std::pair{range.left(split), &ends[0]}, {range.mid(split + 2), &ends[1]}}) {
         echoReadDate(text);
-        if (const int status = prepareCommand(text, command, span, end))
+        if (const int status = prepareCommand(text, command, span, Reader::CommandLine, end))
             return status;
     }
     *toTheSecond = ends[0].secondOfDay >= 0;
@@ -115,7 +116,7 @@ int readRange(const QString& range, const QStringList& command, std::int64_t* fr
 
 }  // namespace
 
-int runBisect(const QString& range, const QStringList& command, double timeoutSeconds)
+int runBisect(const QString& range, const std::vector<std::string>& command, double timeoutSeconds)
 {
     std::int64_t from = 0;
     std::int64_t to = 0;
@@ -149,7 +150,7 @@ int runBisect(const QString& range, const QStringList& command, double timeoutSe
     });
 
     answerOnly.restore();
-    const QString name = command.first();
+    const QString name = commandName(command.front());
     const QString first = pointText(from, toTheSecond);
     const QString last = pointText(to, toTheSecond);
     switch (result.outcome) {

@@ -5,9 +5,11 @@
 // trial's date and status go to stderr as it ends, the answer alone to stdout.
 
 #include <QString>
-#include <QStringList>
+
+#include <string>
+#include <vector>
 
 // 0 found, 1 no failure from FROM to TO, 2 FROM fails already; else an
 // ExitCode as --only's (commandline.h), or 128 + the signal that asked this
 // program to end during a trial. `timeoutSeconds` 0: trials may run for ever.
-int runBisect(const QString& range, const QStringList& command, double timeoutSeconds);
+int runBisect(const QString& range, const std::vector<std::string>& command, double timeoutSeconds);

@@ -1,11 +1,11 @@
 #include "runonly.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 
@@ -19,6 +19,7 @@
 #include "commandrun.h"
 #include "datetext.h"
 #include "preloadreach.h"
+#include "startreporter.h"
 
 namespace {
 
@@ -62,51 +63,71 @@ void removeFaketimeLeftovers(long pid)
 #endif
 }
 
+// A time of day the zone skips or repeats on DATE, as it was taken.
+QString readAsLine(const QString& dateText, const OnlyLaunch& launch)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(launch.shownSecond);
+    const QString shown = local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    return launch.fit == TimeFit::Skipped
+               ? QStringLiteral("%1 read as %2: the time zone skips that time of day then").arg(dateText, shown)
+               : QStringLiteral("%1 read as %2: the time zone passes that time of day twice then").arg(dateText, shown);
+}
+
 }  // namespace
 
-int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunch* launch, QString* why)
+int prepareOnly(const QString& dateText, const std::vector<std::string>& arguments, Reader reader,
+                OnlyLaunch* launch, QString* why)
 {
+    const bool window = reader == Reader::Window;
     PreparedCommand command;
-    // libfaketime takes any date the program does.
-    const DateSpan span{DateText::minimum(), DateText::maximum(), QStringLiteral("--only cannot show that date.")};
-    if (const int status = prepareCommand(dateText, arguments, span, &command, why))
+    // libfaketime takes any date the program does, in whole seconds (on 64-bit systems).
+    const DateSpan span{DateText::minimum(), DateText::maximum(),
+                        window ? QStringLiteral("A program cannot be shown that date.")
+                               : QStringLiteral("--only cannot show that date."),
+                        true};
+    if (const int status = prepareCommand(dateText, arguments, span, reader, &command, why))
         return status;
     const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
     if (!QFile::exists(library)) {
-        *why = QStringLiteral("--only needs the package libfaketime: %1 is missing.").arg(library);
+        *why = (window ? QStringLiteral("Showing a program a date of its own needs the package libfaketime: "
+                                        "%1 is missing.")
+                       : QStringLiteral("--only needs the package libfaketime: %1 is missing."))
+                   .arg(library);
         return kExitUnavailable;
     }
     const std::string& path = command.path;
     if (const PreloadReach reach = preloadReach(path); reach.obstacle != PreloadReach::None) {
         const QString program = QFile::decodeName(reach.program.c_str());
-        *why = QStringLiteral("%1 %2, so --only cannot show it the date: use --at without --only.")
+        *why = (window ? QStringLiteral("%1 %2, so it cannot be shown a date of its own: use Set in the main window "
+                                        "instead.")
+                       : QStringLiteral("%1 %2, so --only cannot show it the date: use --at without --only."))
                    .arg(reach.program == path ? program
                                               : QStringLiteral("%1, the interpreter of %2,").arg(program, command.name),
                         obstacleText(reach.obstacle));
         return kExitOutOfReach;
     }
 
-    // The same instant as Set picks: this local time of day on DATE, or the
+    // The same second as Set picks: this local time of day on DATE, or the
     // time of day given, with skipped and repeated times resolved the same way.
-    const std::unique_ptr<SystemClock> clock = makeSystemClock();
     // Under an outer --only this process's own clock is faked already, and
     // the offset is added to the unfaked one.
-    const std::int64_t now = unfakedNowNs();
-    std::int64_t instant = 0;
-    const CivilDate day = DateText::toCivil(command.date);
-    if (const AppError error = command.secondOfDay < 0
-                                   ? clock->instantOn(day, now, &instant)
-                                   : instantAtTimeOfDay(day, command.secondOfDay, now, &instant)) {
-        *why = error.number == kErrInvalidCall
-                   ? QStringLiteral("The system has no such time of day on '%1'.").arg(dateText)
-                   : QStringLiteral("The date could not be worked out: %1").arg(QString::fromStdString(error.description));
+    const std::int64_t now = SystemClock::floorSeconds(unfakedNowNs());
+    const QString day = command.date.toString(Qt::ISODate);
+    launch->fit = TimeFit::Exact;
+    if (const AppError error = localSecondOn(DateText::toCivil(command.date), command.secondOfDay, now,
+                                             &launch->shownSecond,
+                                             command.secondOfDay >= 0 ? &launch->fit : nullptr)) {
+        const QString reason = QString::fromStdString(error.description);
+        *why = error.number != kErrInvalidCall ? QStringLiteral("The date could not be worked out: %1").arg(reason)
+               : command.secondOfDay >= 0      ? QStringLiteral("The time zone has no such time of day on %1.").arg(day)
+                                               : QStringLiteral("The time zone skips the day %1.").arg(day);
         return error.number == kErrInvalidCall ? kExitNotADate : kExitOsError;
     }
     launch->argv = std::move(command.argv);
     launch->path = std::move(command.path);
     launch->environment.clear();
-    // Both carry the fraction of a second of `now`: whole seconds apart.
-    launch->environment.append(qMakePair(QByteArray("FAKETIME"), faketimeOffset((instant - now) / kNsPerSecond)));
+    // Whole seconds apart, so the fraction of a second runs on as it is.
+    launch->environment.append(qMakePair(QByteArray("FAKETIME"), faketimeOffset(launch->shownSecond - now)));
     // As after a set of the system clock, the clocks that measure time passing run as they did.
     launch->environment.append(qMakePair(QByteArray("FAKETIME_DONT_FAKE_MONOTONIC"), QByteArray("1")));
     QByteArray preload = QFile::encodeName(library);
@@ -120,29 +141,64 @@ int prepareOnly(const QString& dateText, const QStringList& arguments, OnlyLaunc
     return 0;
 }
 
-int runOnly(const QString& dateText, const QStringList& arguments)
-{
-    ChildCommand child;
-    return runOnly(dateText, arguments, child, {});
-}
+namespace {
 
-int runOnly(const QString& dateText, const QStringList& arguments, ChildCommand& child, ChildWatch watch)
+// Through `child`, with `watch` looked after while the command runs, and the
+// start told to `reporter`.
+int runThrough(const QString& dateText, const std::vector<std::string>& arguments, ChildCommand& child,
+               ChildWatch watch, StartReporter& reporter, Reader reader)
 {
     OnlyLaunch launch;
     QString why;
-    if (const int status = prepareOnly(dateText, arguments, &launch, &why)) {
+    if (const int status = prepareOnly(dateText, arguments, reader, &launch, &why)) {
         say(why);
+        reporter.notStarted(status, why);
         return status;
     }
+    if (launch.fit != TimeFit::Exact && reader == Reader::CommandLine && stderrIsTerminal())
+        say(readAsLine(dateText, launch));
     for (const auto& [name, value] : launch.environment)
         qputenv(name.constData(), value);
 
     PreparedCommand command;
     command.argv = std::move(launch.argv);
     command.path = std::move(launch.path);
-    command.name = arguments.first();
-    const int status = runCommand(child, command, std::move(watch));
-    if (child.lastPid() > 0)
+    command.name = commandName(arguments.front());
+    ChildSetup setup = reporter.setup();
+    if (watch.fd >= 0)
+        setup.watches.push_back(std::move(watch));
+    QString failure;
+    const int status = runCommand(child, command, std::move(setup), &failure);
+    if (child.lastPid() > 0) {
+        reporter.ended(status);
         removeFaketimeLeftovers(child.lastPid());
+    } else {
+        // The window names a program by its file name.
+        reporter.notStarted(status,
+                            QStringLiteral("%1 could not start: %2").arg(QFileInfo(command.name).fileName(), failure));
+    }
     return status;
+}
+
+}  // namespace
+
+int runOnly(const QString& dateText, const std::vector<std::string>& arguments, int reportFd)
+{
+    StartReporter reporter(reportFd);
+    int status = 0;
+    {
+        ChildCommand child;
+        status = runThrough(dateText, arguments, child, {}, reporter,
+                            reportFd < 0 ? Reader::CommandLine : Reader::Window);
+    }
+    // What the programs it started still write passes on for as long as they do.
+    reporter.passOnToTheEnd();
+    return status;
+}
+
+int runOnly(const QString& dateText, const std::vector<std::string>& arguments, ChildCommand& child,
+            ChildWatch watch)
+{
+    StartReporter none(-1);
+    return runThrough(dateText, arguments, child, std::move(watch), none, Reader::CommandLine);
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Something to look after while a command runs: when `fd` becomes readable,
@@ -14,6 +15,16 @@
 struct ChildWatch {
     int fd = -1;
     std::function<int()> ready;
+};
+
+// What a start changes besides: the command's descriptors and what to look
+// after while it runs.
+struct ChildSetup {
+    std::vector<std::pair<int, int>> streams;  // {the command's descriptor, ours it gets}
+    std::vector<ChildWatch> watches;
+    // Called once, `momentsMs` after the start, unless the command has ended by then.
+    int momentsMs = -1;
+    std::function<void()> momentsPassed;
 };
 
 class ChildCommand {
@@ -42,7 +53,11 @@ public:
     // status, or 128 + the number of the signal that ended it; -1 with errno
     // when it could not be started (EINTR: a signal came first). The command
     // gets the signal handling the program was started with.
-    int run(const std::string& path, const std::vector<std::string>& argv, ChildWatch watch = {});
+    int run(const std::string& path, const std::vector<std::string>& argv, ChildSetup setup = {});
+
+    // Why `path` could not be started with `error` (an errno), in words: a
+    // script's missing interpreter by name, else the system's own.
+    static std::string startFailure(const std::string& path, int error);
 
     // The process number of the command run() started last, 0 before any.
     // Once run() has returned another process may have it.

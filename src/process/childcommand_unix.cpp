@@ -1,6 +1,8 @@
 #include "childcommand.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,8 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "preloadreach.h"
 
 extern char** environ;
 
@@ -142,7 +146,7 @@ int ChildCommand::find(const std::string& name, std::string* path)
     }
 }
 
-int ChildCommand::run(const std::string& path, const std::vector<std::string>& argv, ChildWatch watch)
+int ChildCommand::run(const std::string& path, const std::vector<std::string>& argv, ChildSetup setup)
 {
     std::vector<char*> args;
     for (const std::string& arg : argv)
@@ -155,12 +159,17 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
         if (g_relaying[i])
             sigaddset(&defaults, kRelayed[i]);
     }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const auto& [theirs, ours] : setup.streams)
+        posix_spawn_file_actions_adddup2(&actions, ours, theirs);
     // Held from here until the command's number is known, so that none is lost.
     const sigset_t set = relayedSet();
     sigset_t mask;
     sigprocmask(SIG_BLOCK, &set, &mask);
     if (g_held) {
         sigprocmask(SIG_SETMASK, &mask, nullptr);
+        posix_spawn_file_actions_destroy(&actions);
         errno = EINTR;
         return -1;
     }
@@ -170,8 +179,10 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
     posix_spawnattr_setsigmask(&attributes, &g_savedMask);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, path.c_str(), nullptr, &attributes, args.data(), environ);
+    // The C library reports the exec's own failure here, a missing interpreter too.
+    const int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         sigprocmask(SIG_SETMASK, &mask, nullptr);
         errno = error;
@@ -182,16 +193,38 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
     lastPid_ = pid;
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
-    // Readable once the command has ended, so `watch` is looked after meanwhile.
-    const int ended = watch.fd >= 0 ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
-    while (ended >= 0 && watch.fd >= 0) {
-        pollfd fds[2] = {{ended, POLLIN, 0}, {watch.fd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0)
+    // Readable once the command has ended, so the watches are looked after meanwhile.
+    const bool looking = !setup.watches.empty() || setup.momentsPassed;
+    const int ended = looking ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    const auto moments = std::chrono::steady_clock::now() + std::chrono::milliseconds(setup.momentsMs);
+    std::vector<ChildWatch>& watches = setup.watches;
+    while (ended >= 0) {
+        watches.erase(std::remove_if(watches.begin(), watches.end(), [](const ChildWatch& w) { return w.fd < 0; }),
+                      watches.end());
+        int timeout = -1;
+        if (setup.momentsPassed) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                moments - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        if (watches.empty() && timeout < 0)
+            break;
+        std::vector<pollfd> fds{{ended, POLLIN, 0}};
+        for (const ChildWatch& watch : watches)
+            fds.push_back({watch.fd, POLLIN, 0});
+        const int ready = ::poll(fds.data(), fds.size(), timeout);
+        if (ready < 0)
             continue;  // EINTR: a relayed signal
         if (fds[0].revents)
             break;
-        if (fds[1].revents)
-            watch.fd = watch.ready();
+        if (ready == 0 && setup.momentsPassed) {
+            std::exchange(setup.momentsPassed, nullptr)();
+            continue;
+        }
+        for (std::size_t i = 1; i < fds.size(); ++i) {
+            if (fds[i].revents)
+                watches[i - 1].fd = watches[i - 1].ready();
+        }
     }
     if (ended >= 0)
         ::close(ended);
@@ -207,4 +240,17 @@ int ChildCommand::run(const std::string& path, const std::vector<std::string>& a
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+std::string ChildCommand::startFailure(const std::string& path, int error)
+{
+    // The kernel says only "no such file" when a script's interpreter is missing.
+    if (error == ENOENT && ::access(path.c_str(), F_OK) == 0) {
+        const std::string interpreter = scriptInterpreter(path);
+        if (!interpreter.empty() && ::access(interpreter.c_str(), F_OK) != 0)
+            return interpreter + ": no such interpreter";
+    }
+    if (error == ENOEXEC)
+        return "not a program this system can run (" + std::string(std::strerror(error)) + ")";
+    return std::strerror(error);
 }

@@ -1,6 +1,7 @@
 #include "childcommand.h"
 
 #include <cerrno>
+#include <cstring>
 
 // Commands are not run at a date on Windows yet.
 
@@ -28,8 +29,13 @@ int ChildCommand::find(const std::string&, std::string*)
     return 127;
 }
 
-int ChildCommand::run(const std::string&, const std::vector<std::string>&, ChildWatch)
+int ChildCommand::run(const std::string&, const std::vector<std::string>&, ChildSetup)
 {
     errno = ENOSYS;
     return -1;
+}
+
+std::string ChildCommand::startFailure(const std::string&, int error)
+{
+    return std::strerror(error);
 }

@@ -19,3 +19,7 @@ struct PreloadReach {
 // Follows a script's "#!" interpreter as the kernel does. A file that
 // cannot be read or is no program is left to starting it, which says why.
 PreloadReach preloadReach(const std::string& path);
+
+// The interpreter a script names on its "#!" line, as the kernel reads it;
+// "" for a file that is no script or cannot be read.
+std::string scriptInterpreter(const std::string& path);

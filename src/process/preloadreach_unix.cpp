@@ -40,6 +40,18 @@ private:
     int fd_;
 };
 
+// The first bytes of a file, as many as the kernel reads of a "#!" line; -1
+// when it cannot be read.
+ssize_t readStart(const OpenFile& file, char (&start)[kMaxScriptLine])
+{
+    return file.fd() < 0 ? -1 : ::pread(file.fd(), start, sizeof start, 0);
+}
+
+bool isScript(const char* start, ssize_t got)
+{
+    return got >= 2 && start[0] == '#' && start[1] == '!';
+}
+
 enum class Linking { Unknown, Dynamic, Static };
 
 template <typename Header, typename ProgramHeader>
@@ -227,10 +239,10 @@ PreloadReach reach(const std::string& path, int depth)
 {
     const OpenFile file(path);
     char start[kMaxScriptLine] = {};
-    const ssize_t got = file.fd() < 0 ? -1 : ::pread(file.fd(), start, sizeof start, 0);
+    const ssize_t got = readStart(file, start);
     if (got >= SELFMAG && std::equal(start, start + SELFMAG, ELFMAG))
         return {elfObstacle(file, reinterpret_cast<const unsigned char*>(start)), path};
-    if (got >= 2 && start[0] == '#' && start[1] == '!' && depth < kMaxScriptDepth) {
+    if (isScript(start, got) && depth < kMaxScriptDepth) {
         std::vector<std::string> line = interpreterLine(start, static_cast<std::size_t>(got));
         if (line.front().empty())
             return {};
@@ -251,4 +263,14 @@ PreloadReach reach(const std::string& path, int depth)
 PreloadReach preloadReach(const std::string& path)
 {
     return reach(path, 0);
+}
+
+std::string scriptInterpreter(const std::string& path)
+{
+    const OpenFile file(path);
+    char start[kMaxScriptLine] = {};
+    const ssize_t got = readStart(file, start);
+    if (!isScript(start, got))
+        return {};
+    return interpreterLine(start, static_cast<std::size_t>(got)).front();
 }

@@ -6,3 +6,8 @@ PreloadReach preloadReach(const std::string&)
 {
     return {};
 }
+
+std::string scriptInterpreter(const std::string&)
+{
+    return {};
+}

@@ -48,7 +48,14 @@ std::string currentProgramPath()
 {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+    std::string file = length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+    // Replaced since it started (an upgrade): the kernel marks the old file
+    // gone; the installed program is the one at its path now.
+    static const std::string kGone = " (deleted)";
+    if (file.size() > kGone.size() && file.compare(file.size() - kGone.size(), kGone.size(), kGone) == 0
+        && ::access(file.c_str(), F_OK) != 0)
+        file.resize(file.size() - kGone.size());
+    return file;
 }
 
 std::string currentProgramFolder()

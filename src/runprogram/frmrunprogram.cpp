@@ -8,8 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimeEdit>
 
 #include <iterator>
@@ -17,7 +17,22 @@
 #include "controls.h"
 #include "launcher.h"
 #include "processinfo.h"
+#include "programstart.h"
 #include "runonly.h"
+#include "shellwords.h"
+
+namespace {
+
+// The program and its arguments as the system's bytes.
+std::vector<std::string> commandBytes(const QString& program, const QStringList& arguments)
+{
+    std::vector<std::string> bytes{QFile::encodeName(program).toStdString()};
+    for (const QString& argument : arguments)
+        bytes.push_back(argument.toLocal8Bit().toStdString());
+    return bytes;
+}
+
+}  // namespace
 
 frmRunProgram::frmRunProgram(QWidget* parent, const QString& date, const DateText& dates)
     : QDialog(parent), dates_(dates), ravodor_(QFile::decodeName(currentProgramPath().c_str()))
@@ -60,10 +75,17 @@ void frmRunProgram::createControls()
 
     lblArguments = named(new QLabel(QStringLiteral("&Arguments:"), this), "lblArguments");
     txtArguments = named(new QLineEdit(this), "txtArguments");
-    txtArguments->setToolTip(QStringLiteral(" What to hand the program; one with blanks in double quotes "));
+    txtArguments->setToolTip(QStringLiteral(" What to hand the program, quoted as in a shell "));
     lblArguments->setBuddy(txtArguments);
+    connect(txtArguments, &QLineEdit::textChanged, this, &frmRunProgram::txtArguments_Change);
+    lblSplit = named(new QLabel(this), "lblSplit");
+    lblSplit->setTextFormat(Qt::PlainText);
+    lblSplit->setWordWrap(true);
+    lblSplit->hide();
 
     lblMessage = named(new QLabel(this), "lblMessage");
+    // What a program wrote is shown as it is, never read as markup.
+    lblMessage->setTextFormat(Qt::PlainText);
     lblMessage->setWordWrap(true);
     lblMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblMessage->setMinimumWidth(360);
@@ -74,6 +96,10 @@ void frmRunProgram::createControls()
     cmdLauncher = named(new QPushButton(QStringLiteral("Make a &launcher"), this), "cmdLauncher");
     cmdLauncher->setToolTip(QStringLiteral(" Add it to the applications menu, always at this date "));
     connect(cmdLauncher, &QPushButton::clicked, this, &frmRunProgram::cmdLauncher_Click);
+    cmdTerminal = named(new QPushButton(QStringLiteral("Run in a &terminal"), this), "cmdTerminal");
+    cmdTerminal->setToolTip(QStringLiteral(" Run it again in a terminal window, where its output shows "));
+    connect(cmdTerminal, &QPushButton::clicked, this, &frmRunProgram::cmdTerminal_Click);
+    cmdTerminal->hide();
     cmdClose = named(new QPushButton(QStringLiteral("&Close"), this), "cmdClose");
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in a box runs the program, as in any run dialog.
@@ -82,6 +108,7 @@ void frmRunProgram::createControls()
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdRun);
     buttons->addWidget(cmdLauncher);
+    buttons->addWidget(cmdTerminal);
     buttons->addStretch();
     buttons->addWidget(cmdClose);
 
@@ -95,12 +122,14 @@ void frmRunProgram::createControls()
     grid->addWidget(cmdBrowse, 2, 2);
     grid->addWidget(lblArguments, 3, 0);
     grid->addWidget(txtArguments, 3, 1, 1, 2);
-    grid->addWidget(lblMessage, 4, 0, 1, 3);
-    grid->addLayout(buttons, 5, 0, 1, 3);
+    grid->addWidget(lblSplit, 4, 1, 1, 2);
+    grid->addWidget(lblMessage, 5, 0, 1, 3);
+    grid->addLayout(buttons, 6, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    QWidget* order[] = {txtDate, chkTime, timTime, txtProgram, cmdBrowse, txtArguments, cmdRun, cmdLauncher, cmdClose};
+    QWidget* order[] = {txtDate,      chkTime, timTime,     txtProgram,  cmdBrowse,
+                        txtArguments, cmdRun,  cmdLauncher, cmdTerminal, cmdClose};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -117,7 +146,14 @@ QString frmRunProgram::atDate() const
     return chkTime->isChecked() ? iso + QLatin1Char('T') + timTime->time().toString(QStringLiteral("HH:mm:ss")) : iso;
 }
 
-QStringList frmRunProgram::checkedCommand()
+QString frmRunProgram::shownDate() const
+{
+    const QDate date = dates_.parse(txtDate->text().trimmed());
+    const QString day = date.isValid() ? dates_.format(date) : txtDate->text().trimmed();
+    return chkTime->isChecked() ? day + QLatin1Char(' ') + timTime->time().toString(QStringLiteral("HH:mm:ss")) : day;
+}
+
+std::vector<std::string> frmRunProgram::checkedCommand()
 {
     const QString program = txtProgram->text().trimmed();
     if (program.isEmpty()) {
@@ -125,10 +161,21 @@ QStringList frmRunProgram::checkedCommand()
         txtProgram->setFocus();
         return {};
     }
-    const QStringList command = QStringList{program} + QProcess::splitCommand(txtArguments->text());
-    OnlyLaunch launch;
+    if (txtDate->text().trimmed().isEmpty()) {
+        tell(QStringLiteral("Type the date the program is to see."));
+        txtDate->setFocus();
+        return {};
+    }
+    QStringList arguments;
     QString why;
-    if (prepareOnly(atDate(), command, &launch, &why) != 0) {
+    if (!splitShellWords(txtArguments->text(), &arguments, &why)) {
+        tell(why);
+        txtArguments->setFocus();
+        return {};
+    }
+    const std::vector<std::string> command = commandBytes(program, arguments);
+    OnlyLaunch launch;
+    if (prepareOnly(atDate(), command, Reader::Window, &launch, &why) != 0) {
         tell(why);
         return {};
     }
@@ -137,29 +184,67 @@ QStringList frmRunProgram::checkedCommand()
 
 void frmRunProgram::cmdRun_Click()
 {
-    const QStringList command = checkedCommand();
-    if (command.isEmpty())
+    const std::vector<std::string> command = checkedCommand();
+    if (command.empty())
         return;
-    // Through --only, whose own clean-up runs when the program ends, however
-    // long after this window has gone.
+    const QString name = QFileInfo(txtProgram->text().trimmed()).fileName();
+    const QString shown = shownDate();
     const QString date = atDate();
-    const QStringList arguments =
-        QStringList{QStringLiteral("--at"), date, QStringLiteral("--only"), QStringLiteral("--")} + command;
-    if (!QProcess::startDetached(ravodor_, arguments)) {
-        tell(QStringLiteral("%1 could not be started.").arg(ravodor_));
-        return;
+    cmdTerminal->hide();
+    tell(QStringLiteral("Starting %1 at %2\u2026").arg(name, shown));
+    // Through --only, whose own clean-up runs when the program ends, however
+    // long after this window has gone. It says how the start went.
+    auto* start = new ProgramStart(this, [this, name, shown, date, command](const StartReport& report, bool heard) {
+        tell(startWords(name, shown, report, heard));
+        ran_ = command;
+        ranAt_ = date;
+        // Output that went unseen: shown in a terminal where there is one.
+        cmdTerminal->setVisible(heard && report.wroteOutput && !report.terminal
+                                && !ProgramStart::terminalEmulator().isEmpty());
+    });
+    QString why;
+    if (!start->start(ravodor_, date, command, &why)) {
+        tell(why);
+        delete start;
     }
-    tell(QStringLiteral("%1 started at %2.").arg(QFileInfo(command.first()).fileName(), date));
+}
+
+void frmRunProgram::cmdTerminal_Click()
+{
+    QString why;
+    tell(ProgramStart::startInTerminal(ravodor_, ranAt_, ran_, &why)
+             ? QStringLiteral("%1 started in a terminal.").arg(QString::fromLocal8Bit(ran_.front().c_str()))
+             : why);
 }
 
 void frmRunProgram::cmdLauncher_Click()
 {
-    const QStringList command = checkedCommand();
-    if (command.isEmpty())
+    const std::vector<std::string> command = checkedCommand();
+    if (command.empty())
         return;
     QString why;
-    const QString path = writeLauncher({ravodor_, atDate(), command}, &why);
-    tell(path.isEmpty() ? why : QStringLiteral("Launcher made: %1").arg(path));
+    const LauncherMade made = writeLauncher({ravodor_, atDate(), command, dates_.locale()}, &why);
+    tell(made.path.isEmpty() ? why
+                             : QStringLiteral("The applications menu now shows \"%1\"; to remove it, delete %2")
+                                   .arg(made.name, made.path));
+}
+
+void frmRunProgram::txtArguments_Change()
+{
+    // Shown only where the shell's reading differs from what meets the eye.
+    QStringList words;
+    QString why;
+    const bool split = splitShellWords(txtArguments->text(), &words, &why);
+    const bool plain = split && words == txtArguments->text().split(QRegularExpression(QStringLiteral("\\s+")),
+                                                                    Qt::SkipEmptyParts);
+    if (!split)
+        lblSplit->setText(why);
+    else
+        lblSplit->setText(QStringLiteral("Handed over as %1: \u2039%2\u203a")
+                              .arg(words.size() == 1 ? QStringLiteral("1 argument")
+                                                     : QStringLiteral("%1 arguments").arg(words.size()),
+                                   words.join(QStringLiteral("\u203a \u2039"))));
+    lblSplit->setVisible(!plain);
 }
 
 void frmRunProgram::cmdBrowse_Click()

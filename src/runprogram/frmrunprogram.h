@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 #include "datetext.h"
 
 class QCheckBox;
@@ -24,18 +27,25 @@ public:
 
     void cmdRun_Click();
     void cmdLauncher_Click();
+    void cmdTerminal_Click();
     void cmdBrowse_Click();
+    void txtArguments_Change();
 
 private:
     void createControls();
     // DATE for --at: the ISO form, with the time of day when one is chosen.
     QString atDate() const;
+    // The same as the window shows dates.
+    QString shownDate() const;
     // PROGRAM [ARG...] once --only would run it; else {} and the refusal shown.
-    QStringList checkedCommand();
+    std::vector<std::string> checkedCommand();
     void tell(const QString& text);
 
     DateText dates_;
     QString ravodor_;
+    // What Run in a terminal runs: the program Run ran last.
+    std::vector<std::string> ran_;
+    QString ranAt_;
 
     QLabel* lblDate = nullptr;
     QLineEdit* txtDate = nullptr;
@@ -46,8 +56,10 @@ private:
     QPushButton* cmdBrowse = nullptr;
     QLabel* lblArguments = nullptr;
     QLineEdit* txtArguments = nullptr;
+    QLabel* lblSplit = nullptr;
     QLabel* lblMessage = nullptr;
     QPushButton* cmdRun = nullptr;
     QPushButton* cmdLauncher = nullptr;
+    QPushButton* cmdTerminal = nullptr;
     QPushButton* cmdClose = nullptr;
 };

@@ -1,13 +1,24 @@
 #include "launcher.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
+
+#include "datetext.h"
 
 namespace {
 
 // The characters that make an argument need quotes in an Exec line.
 const QString kReserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+// How long the arguments in a Name may grow before they are cut.
+constexpr qsizetype kNamedArguments = 24;
+
+// The control characters a string value has escapes for.
+bool escapable(QChar c)
+{
+    return c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
 
 // A string value may hold no line break; the backslash escapes it.
 QString escaped(const QString& value)
@@ -54,17 +65,69 @@ QString desktopExec(const QStringList& arguments)
     return escaped(words.join(QLatin1Char(' ')));
 }
 
+// The command as an entry's text, or why it cannot be: an entry is UTF-8
+// and has escapes for three control characters only.
+bool entryText(const std::vector<std::string>& command, QStringList* words, QString* why)
+{
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        const std::string& bytes = command[i];
+        const QString what = i == 0 ? QStringLiteral("The program's name") : QStringLiteral("Argument %1").arg(i);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString word = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        if (utf8.hasError()) {
+            *why = QStringLiteral("%1 is not UTF-8 text, which a launcher cannot hold.").arg(what);
+            return false;
+        }
+        const auto unwritable = [](QChar c) { return c.category() == QChar::Other_Control && !escapable(c); };
+        if (std::any_of(word.begin(), word.end(), unwritable)) {
+            *why = QStringLiteral("%1 holds a control character, which a launcher cannot hold.").arg(what);
+            return false;
+        }
+        *words << word;
+    }
+    return true;
+}
+
+// The program as a launcher names it: a path made whole, since a launcher
+// starts in a folder of the desktop's choosing.
+QString programOf(const QString& typed)
+{
+    return typed.contains(QLatin1Char('/')) ? QFileInfo(typed).absoluteFilePath() : typed;
+}
+
 }  // namespace
 
-QString launcherEntry(const Launcher& launcher)
+QString launcherName(const Launcher& launcher, const ProgramEntry& entry)
 {
-    // A launcher starts in a folder of the desktop's choosing: a program
-    // named by a path is named by its whole path.
-    QStringList command = launcher.command;
-    if (command.first().contains(QLatin1Char('/')))
-        command.first() = QFileInfo(command.first()).absoluteFilePath();
-    const QString program = command.first();
-    const QString name = QFileInfo(program).fileName();
+    const QString program = QString::fromLocal8Bit(launcher.command.front().c_str());
+    QString name = entry.name.isEmpty() ? QFileInfo(program).fileName() : entry.name;
+    QStringList arguments;
+    for (std::size_t i = 1; i < launcher.command.size(); ++i)
+        arguments << QString::fromLocal8Bit(launcher.command[i].c_str());
+    QString shown = arguments.join(QLatin1Char(' ')).simplified();
+    if (shown.size() > kNamedArguments)
+        shown = shown.left(kNamedArguments - 1) + QChar(0x2026);
+    if (!shown.isEmpty())
+        name += QLatin1Char(' ') + shown;
+    // The date as the user writes it, and the time of day as given.
+    const QDate date = QDate::fromString(launcher.date.left(10), Qt::ISODate);
+    const QString day = date.isValid() ? DateText(launcher.locale).format(date) : launcher.date;
+    const QString time = launcher.date.mid(11);
+    return QStringLiteral("%1 at %2").arg(name, time.isEmpty() ? day : day + QLatin1Char(' ') + time);
+}
+
+QString launcherEntry(const Launcher& launcher, const QString& name, const ProgramEntry& entry, QString* why)
+{
+    QStringList command;
+    if (!entryText(launcher.command, &command, why))
+        return {};
+    // An Exec line's program may hold no '='.
+    if (launcher.ravodor.contains(QLatin1Char('='))) {
+        *why = QStringLiteral("A launcher cannot start %1: its path holds an '='.").arg(launcher.ravodor);
+        return {};
+    }
+    command.first() = programOf(command.first());
+    const QString program = QFileInfo(command.first()).fileName();
     const QStringList exec = QStringList{launcher.ravodor, QStringLiteral("--at"), launcher.date,
                                          QStringLiteral("--only"), QStringLiteral("--")}
                              + command;
@@ -74,9 +137,10 @@ QString launcherEntry(const Launcher& launcher)
                           "Comment=%2\n"
                           "Exec=%3\n"
                           "Icon=%4\n"
+                          "Categories=%5\n"
                           "Terminal=false\n")
-        .arg(escaped(QStringLiteral("%1 at %2").arg(name, launcher.date)),
+        .arg(escaped(name),
              escaped(QStringLiteral("Runs %1 with the date %2 shown to it alone; the clock stays as it is.")
-                         .arg(name, launcher.date)),
-             desktopExec(exec), escaped(iconFor(program)));
+                         .arg(program, launcher.date)),
+             desktopExec(exec), escaped(entry.icon), escaped(entry.categories));
 }

@@ -64,11 +64,21 @@ public:
 // The operating system's clock (clock_unix.cpp / clock_win.cpp).
 std::unique_ptr<SystemClock> makeSystemClock();
 
-// The instant at a local time of day (seconds from midnight) on `date`, in
-// the time zone now in force, with the fraction of a second of `fromNs`. A
-// time of day the zone repeats or skips there is resolved as instantOn()
-// resolves it, the UTC offset at `fromNs` choosing between repeated ones.
-AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs);
+// How a local time of day met the time zone on a date.
+enum class TimeFit {
+    Exact,
+    Skipped,   // the zone skips it there (clocks put forward): moved on by the gap
+    Repeated,  // the zone passes it twice there (clocks put back): one of the two
+};
+
+// The second since 1970-01-01 UTC on `date` at a local time of day (seconds
+// from midnight), or at that of `fromSecond` when `secondOfDay` is negative,
+// in the time zone now in force. A time of day the zone repeats or skips
+// there is resolved as instantOn() resolves it, the UTC offset at
+// `fromSecond` choosing between repeated ones. In whole seconds, so every
+// year from 1 to 9999 fits; error 5 when the zone has no such day.
+AppError localSecondOn(const CivilDate& date, int secondOfDay, std::int64_t fromSecond, std::int64_t* second,
+                       TimeFit* fit = nullptr);
 
 // The first and last second since 1970-01-01 UTC the system clock can be set to.
 void settableSeconds(std::int64_t* first, std::int64_t* last);

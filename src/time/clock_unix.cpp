@@ -56,7 +56,7 @@ bool exactLocal(const std::tm& wanted, int isdst, time_t* instant, long* offset)
 }
 
 // The instant on `date` whose local wall time of day is that of `now`.
-bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
+bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant, TimeFit* fit)
 {
     std::tm wanted = now;
     wanted.tm_year = date.year - 1900;
@@ -71,10 +71,12 @@ bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
     const bool daylight = exactLocal(wanted, 1, &second, &secondOffset);
     if (standard && daylight && first != second) {
         *instant = secondOffset == now.tm_gmtoff ? second : first;
+        *fit = TimeFit::Repeated;
         return true;
     }
     if (standard || daylight) {
         *instant = standard ? first : second;
+        *fit = TimeFit::Exact;
         return true;
     }
 
@@ -89,17 +91,17 @@ bool sameTimeOfDayOn(const CivilDate& date, const std::tm& now, time_t* instant)
     if (tm.tm_year != wanted.tm_year || tm.tm_mon != wanted.tm_mon || tm.tm_mday != wanted.tm_mday)
         return false;
     *instant = t;
+    *fit = TimeFit::Skipped;
     return true;
 }
 
-// The instant on `date` at `secondOfDay`, or at the local time of day of
-// `fromNs` when that is negative.
-AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+// The second on `date` at `secondOfDay`, or at the local time of day of
+// `fromSecond` when that is negative.
+AppError secondAt(const CivilDate& date, int secondOfDay, std::int64_t fromSecond, time_t* target, TimeFit* fit)
 {
     if (!isRealDay(date))
         return AppError::invalidCall();
-    const std::int64_t seconds = SystemClock::floorSeconds(fromNs);
-    const time_t from = static_cast<time_t>(seconds);
+    const time_t from = static_cast<time_t>(fromSecond);
     tzset();
     std::tm local{};
     if (localtime_r(&from, &local) == nullptr)
@@ -109,11 +111,25 @@ AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, 
         local.tm_min = secondOfDay / 60 % 60;
         local.tm_sec = secondOfDay % 60;
     }
-    time_t target = 0;
-    if (!sameTimeOfDayOn(date, local, &target))
+    TimeFit fitted = TimeFit::Exact;
+    if (!sameTimeOfDayOn(date, local, target, &fitted))
         return AppError::invalidCall();
+    if (fit)
+        *fit = fitted;
+    return AppError::none();
+}
+
+// The instant on `date` at the local time of day of `fromNs`.
+AppError instantAt(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    const std::int64_t seconds = SystemClock::floorSeconds(fromNs);
+    time_t target = 0;
+    if (const AppError error = secondAt(date, -1, seconds, &target, nullptr))
+        return error;
     const std::int64_t fraction = fromNs - seconds * kNsPerSecond;
-    if (target > (std::numeric_limits<std::int64_t>::max() - fraction) / kNsPerSecond)
+    // Nanoseconds reach from 1677 to 2262 only.
+    if (target > (std::numeric_limits<std::int64_t>::max() - fraction) / kNsPerSecond
+        || target < std::numeric_limits<std::int64_t>::min() / kNsPerSecond + 1)
         return AppError::invalidCall();
     *instantNs = std::int64_t(target) * kNsPerSecond + fraction;
     return AppError::none();
@@ -150,7 +166,7 @@ public:
 
     AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
     {
-        return instantAt(date, -1, fromNs, instantNs);
+        return instantAt(date, fromNs, instantNs);
     }
 
     AppError setInstant(std::int64_t epochNs) override
@@ -179,11 +195,16 @@ std::int64_t unfakedNowNs()
     return std::int64_t(ts.tv_sec) * kNsPerSecond + ts.tv_nsec;
 }
 
-AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+AppError localSecondOn(const CivilDate& date, int secondOfDay, std::int64_t fromSecond, std::int64_t* second,
+                       TimeFit* fit)
 {
-    if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+    if (secondOfDay >= 24 * 3600)
         return AppError::invalidCall();
-    return instantAt(date, secondOfDay, fromNs, instantNs);
+    time_t target = 0;
+    if (const AppError error = secondAt(date, secondOfDay, fromSecond, &target, fit))
+        return error;
+    *second = target;
+    return AppError::none();
 }
 
 void settableSeconds(std::int64_t* first, std::int64_t* last)

@@ -110,9 +110,9 @@ private:
     bool notHeld_ = false;
 };
 
-// The instant on `date` at `secondOfDay`, or at the local time of day of
-// `fromNs` when that is negative.
-AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+// The FILETIME ticks on `date` at `secondOfDay`, or at the local time of day
+// of `fromNs` when that is negative, with the milliseconds of `fromNs` then.
+AppError ticksAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* ticks)
 {
     if (!isRealDay(date))
         return AppError::invalidCall();
@@ -125,13 +125,11 @@ AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, 
     local.wYear = static_cast<WORD>(date.year);
     local.wMonth = static_cast<WORD>(date.month);
     local.wDay = static_cast<WORD>(date.day);
-    std::int64_t fraction = fromNs % 1000000;
     if (secondOfDay >= 0) {
         local.wHour = static_cast<WORD>(secondOfDay / 3600);
         local.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
         local.wSecond = static_cast<WORD>(secondOfDay % 60);
         local.wMilliseconds = 0;
-        fraction = fromNs % kNsPerSecond;
     }
     SYSTEMTIME targetUtc;
     FILETIME target;
@@ -140,8 +138,21 @@ AppError instantAt(const CivilDate& date, int secondOfDay, std::int64_t fromNs, 
     if (!TzSpecificLocalTimeToSystemTime(ofThatYear ? &zone : nullptr, &local, &targetUtc)
         || !SystemTimeToFileTime(&targetUtc, &target))
         return AppError::invalidCall();
+    *ticks = ticksOf(target);
+    return AppError::none();
+}
+
+// The instant on `date` at the local time of day of `fromNs`.
+AppError instantAt(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs)
+{
+    std::int64_t ticks = 0;
+    if (const AppError error = ticksAt(date, -1, fromNs, &ticks))
+        return error;
+    // Nanoseconds reach from 1677 to 2262 only.
+    if (ticks - kUnixEpochTicks < INT64_MIN / 100 + 1 || ticks - kUnixEpochTicks > INT64_MAX / 100 - 1)
+        return AppError::invalidCall();
     // SYSTEMTIME holds milliseconds: the finer part comes from `from`.
-    *instantNs = (ticksOf(target) - kUnixEpochTicks) * 100 + fraction;
+    *instantNs = (ticks - kUnixEpochTicks) * 100 + fromNs % 1000000;
     return AppError::none();
 }
 
@@ -181,7 +192,7 @@ public:
 
     AppError instantOn(const CivilDate& date, std::int64_t fromNs, std::int64_t* instantNs) const override
     {
-        return instantAt(date, -1, fromNs, instantNs);
+        return instantAt(date, fromNs, instantNs);
     }
 
     AppError setInstant(std::int64_t epochNs) override
@@ -247,11 +258,20 @@ std::int64_t unfakedNowNs()
     return WindowsClock().nowNs();
 }
 
-AppError instantAtTimeOfDay(const CivilDate& date, int secondOfDay, std::int64_t fromNs, std::int64_t* instantNs)
+AppError localSecondOn(const CivilDate& date, int secondOfDay, std::int64_t fromSecond, std::int64_t* second,
+                       TimeFit* fit)
 {
-    if (secondOfDay < 0 || secondOfDay >= 24 * 3600)
+    if (secondOfDay >= 24 * 3600)
         return AppError::invalidCall();
-    return instantAt(date, secondOfDay, fromNs, instantNs);
+    std::int64_t ticks = 0;
+    if (const AppError error = ticksAt(date, secondOfDay, fromSecond * kNsPerSecond, &ticks))
+        return error;
+    // FILETIME ticks begin in 1601, before 1970: the division floors.
+    *second = (ticks - kUnixEpochTicks - (ticks < kUnixEpochTicks ? kTicksPerSecond - 1 : 0)) / kTicksPerSecond;
+    // The system's conversion tells no skipped or repeated time apart.
+    if (fit)
+        *fit = TimeFit::Exact;
+    return AppError::none();
 }
 
 void settableSeconds(std::int64_t* first, std::int64_t* last)

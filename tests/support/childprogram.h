@@ -24,7 +24,9 @@ inline bool mayPassClockRight()
 
 struct ChildProgram {
     // No display and no bus of the machine's; `environment` ("NAME=value") goes on top.
-    void start(const QStringList& arguments, const QStringList& environment = {})
+    // `program` starts it, the real one by default.
+    void start(const QStringList& arguments, const QStringList& environment = {},
+               const QString& program = QStringLiteral(RAVODOR_PROGRAM))
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -38,7 +40,7 @@ struct ChildProgram {
         for (const QString& entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(RAVODOR_PROGRAM), arguments);
+        process.start(program, arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 

@@ -8,9 +8,6 @@
 
 namespace {
 
-// Ravodor's own icon, by the name the installed entry gives it.
-const QString kOwnIcon = QStringLiteral("ravodor");
-
 // The file a command names, as found on PATH; "" when none.
 QString resolved(const QString& command)
 {
@@ -34,7 +31,7 @@ QString firstWord(const QString& exec)
 }
 
 struct Entry {
-    QString exec, tryExec, icon;
+    QString exec, tryExec, name, icon, categories;
     bool hidden = false;
 };
 
@@ -61,8 +58,12 @@ Entry readEntry(const QString& path)
             entry.exec = value;
         else if (key == QLatin1String("TryExec"))
             entry.tryExec = value;
+        else if (key == QLatin1String("Name"))
+            entry.name = value;
         else if (key == QLatin1String("Icon"))
             entry.icon = value;
+        else if (key == QLatin1String("Categories"))
+            entry.categories = value;
         else if (key == QLatin1String("Hidden"))
             entry.hidden = value == QLatin1String("true");
     }
@@ -71,11 +72,12 @@ Entry readEntry(const QString& path)
 
 }  // namespace
 
-QString iconFor(const QString& program)
+ProgramEntry programEntry(const QString& program)
 {
+    ProgramEntry found;
     const QString wanted = resolved(program);
     if (wanted.isEmpty())
-        return kOwnIcon;
+        return found;
     // The first folder that holds an id decides for it, as in the desktop's menus.
     QSet<QString> seen;
     for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
@@ -88,13 +90,19 @@ QString iconFor(const QString& program)
                 continue;
             seen.insert(id);
             const Entry entry = readEntry(path);
-            if (entry.hidden || entry.icon.isEmpty())
+            if (entry.hidden || entry.name.isEmpty())
                 continue;
             for (const QString& names : {entry.tryExec, firstWord(entry.exec)}) {
-                if (!names.isEmpty() && resolved(names) == wanted)
-                    return entry.icon;
+                if (names.isEmpty() || resolved(names) != wanted)
+                    continue;
+                found.name = entry.name;
+                if (!entry.icon.isEmpty())
+                    found.icon = entry.icon;
+                if (!entry.categories.isEmpty())
+                    found.categories = entry.categories;
+                return found;
             }
         }
     }
-    return kOwnIcon;
+    return found;
 }
