@@ -80,6 +80,12 @@ TEST_F(AlteredTrayTest, EveryRoadToAnAlteredDateShowsTheIconAndEveryWayBackHides
              EXPECT_EQ(endCount, 1);
          }},
     };
+    // A message waits for its Ok; the icon already tells of the date it names.
+    dialogs.whileOpen = [this](const ShownMessage& message) {
+        if (message.text.startsWith("Date ")) {
+            EXPECT_EQ(shown(), !message.text.endsWith("10/01/2004")) << message.text.toStdString();
+        }
+    };
     for (const auto& r : roads) {
         SCOPED_TRACE(r.road);
         r.alter();
@@ -189,6 +195,46 @@ TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoes
         EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
                                 [](const std::string& call) { return call.rfind("Notify ", 0) == 0; }),
                   c.tray ? 0 : 1);
+        window.reset();
+    }
+}
+
+// Some daemons close a resident notification once it is clicked, and on
+// Wayland the window may not come forward: the notice is then its only sign.
+TEST_F(AlteredTrayTest, ANotificationClosedWhileTheWindowIsAwayIsShownAgain)
+{
+    if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
+        GTEST_SKIP() << missing;
+    for (const bool windowAway : {true, false}) {
+        SCOPED_TRACE(windowAway ? "window minimised" : "window on screen");
+        PrivateBus::Options options;
+        options.session = true;
+        options.notifications = "body actions";
+        const PrivateBus bus(options);
+        ASSERT_TRUE(bus.ok()) << bus.error();
+        services.trayAvailable = [] { return false; };
+        const auto notifies = [&bus] {
+            const std::vector<std::string> calls = bus.notificationCalls();
+            return std::count_if(calls.begin(), calls.end(),
+                                 [](const std::string& call) { return call.rfind("Notify ", 0) == 0; });
+        };
+        show();
+        set("12/12/2001");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notifies() == 1; }, 5000));
+        QTest::qWait(300);  // its answer, the id, has come
+        if (windowAway)
+            window->showMinimized();
+        QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                           QStringLiteral("daemon"));
+        QDBusMessage closed = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+        closed << QString() << QStringLiteral("NotificationClosed") << QStringLiteral("uu")
+               << QVariantList{QVariant::fromValue(1u), QVariant::fromValue(2u)};
+        EXPECT_EQ(own.call(closed).type(), QDBusMessage::ReplyMessage);
+        QDBusConnection::disconnectFromBus(QStringLiteral("daemon"));
+        QTest::qWait(2 * AlteredTray::kWatchMs + 500);
+        EXPECT_EQ(notifies(), windowAway ? 2 : 1);
         window.reset();
     }
 }

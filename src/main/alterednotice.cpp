@@ -146,6 +146,15 @@ void AlteredNotice::withdraw(bool beforeExit)
     shownBody_.clear();
 }
 
+void AlteredNotice::showAgain()
+{
+    // Closed while wanted, with these very dates: nothing else brings it back.
+    if (!wanted_ || id_ || pending_ || shownBody_ != body_)
+        return;
+    shownBody_.clear();
+    notify();
+}
+
 void AlteredNotice::actionInvoked(uint id, const QString& key)
 {
     if (id != id_ || !id_)
@@ -158,7 +167,8 @@ void AlteredNotice::actionInvoked(uint id, const QString& key)
 
 void AlteredNotice::closed(uint id, uint)
 {
-    // Dismissed by the user: not brought back until the dates change.
+    // Dismissed by the user, or by a daemon once its click was answered: not
+    // brought back until the dates change or nothing else shows them.
     if (id == id_ && id_) {
         id_ = 0;
         shownBody_ = body_;

@@ -24,6 +24,8 @@ public:
     // `beforeExit`: the program ends right after, so the call waits (briefly)
     // until the service has it.
     void withdraw(bool beforeExit = false);
+    // Brings back a notification the user or the daemon closed.
+    void showAgain();
 
 private:
     bool connectBus();

@@ -234,8 +234,10 @@ void frmMain::focusDateBox()
 
 void frmMain::SetSelected()
 {
+    // While a closed dialog hands activation back (asynchronously) the
+    // application's focus is still there: this window's own is what counts.
     QWidget* focused = QApplication::focusWidget();
-    if (!focused && QApplication::activeWindow() == nullptr)
+    if (!focused || focused->window() != this)
         focused = focusWidget();
     if (auto* edit = qobject_cast<QLineEdit*>(focused))
         edit->setSelection(0, edit->text().size());
@@ -314,6 +316,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 void frmMain::showMessage(const QString& text)
 {
     answerHanded(text);
+    // A message waits for its Ok; what the desktop shows of the date must not.
+    showAlteredState();
     services_.dialogs->MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ravodor says:"));
 }
 

@@ -50,13 +50,15 @@ void frmMain::cmdReset_Click()
         reportFailedRestore(error);
         return;
     }
+    // The window's state is whole before the message waits for its Ok: the
+    // tray and the notice show the real date meanwhile.
     const QString today = todayText();
-    showMessage(QStringLiteral("Date restored to:  ") + today);
     Text1->setText(today);
     Text2->setText(today);
     lblHIDDENtoday->setText(today);
-    focusDateBox();
     cmdReset->setEnabled(false);
+    showMessage(QStringLiteral("Date restored to:  ") + today);
+    focusDateBox();
 }
 
 AppError frmMain::restoreRealDate()
@@ -150,8 +152,11 @@ void frmMain::isDateRestored()
             restoreFailed_ = true;
             reportFailedRestore(error);
         }
-        else if (dateAway && strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
-            showMessage(QStringLiteral("Date restored to:  ") + todayText());
+        else {
+            lblHIDDENtoday->setText(todayText());
+            if (dateAway && strQuitSignal != QLatin1String("SignalFromTimer!") && !quiet_)
+                showMessage(QStringLiteral("Date restored to:  ") + todayText());
+        }
     }
     close();
 }
