@@ -146,31 +146,34 @@ void AlteredNotice::withdraw(bool beforeExit)
     shownBody_.clear();
 }
 
-void AlteredNotice::showAgain()
-{
-    // Closed while wanted, with these very dates: nothing else brings it back.
-    if (!wanted_ || id_ || pending_ || shownBody_ != body_)
-        return;
-    shownBody_.clear();
-    notify();
-}
-
 void AlteredNotice::actionInvoked(uint id, const QString& key)
 {
     if (id != id_ || !id_)
         return;
+    sinceAction_.start();
     if (key == kResetKey)
         reset_();
     else if (key == kDefaultKey)
         show_();
 }
 
-void AlteredNotice::closed(uint id, uint)
+void AlteredNotice::closed(uint id, uint reason)
 {
-    // Dismissed by the user, or by a daemon once its click was answered: not
-    // brought back until the dates change or nothing else shows them.
-    if (id == id_ && id_) {
-        id_ = 0;
+    if (id != id_ || !id_)
+        return;
+    id_ = 0;
+    // "Dismissed" (2) right after an action is the daemon's doing (some close
+    // a resident notification once clicked), as is an expiry: shown again.
+    // Dismissed by the user: not brought back until the dates change.
+    constexpr uint kDismissed = 2;
+    constexpr qint64 kAfterActionMs = 2000;
+    const bool byDaemon = reason != kDismissed
+                          || (sinceAction_.isValid() && sinceAction_.elapsed() < kAfterActionMs);
+    sinceAction_.invalidate();
+    if (byDaemon) {
+        shownBody_.clear();
+        notify();
+    } else {
         shownBody_ = body_;
     }
 }

@@ -4,6 +4,7 @@
 // service on the session bus. Every call is asynchronous: a bus or service
 // that is slow or absent never holds up the window, and absent means nothing.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -24,8 +25,6 @@ public:
     // `beforeExit`: the program ends right after, so the call waits (briefly)
     // until the service has it.
     void withdraw(bool beforeExit = false);
-    // Brings back a notification the user or the daemon closed.
-    void showAgain();
 
 private:
     bool connectBus();
@@ -45,4 +44,5 @@ private:
     bool wanted_ = false;
     bool pending_ = false;  // a Notify is under way: its answer brings the id
     uint id_ = 0;
+    QElapsedTimer sinceAction_;  // on the one shown now
 };

@@ -85,10 +85,6 @@ void AlteredTray::noticeOrNot(bool trayThere)
     if (!notice_)
         notice_ = new AlteredNotice(this, [this] { resetFromOutside(); }, [this] { showWindow(); });
     notice_->showAltered(inEffect_, real_);
-    // Some daemons close a resident notification once it is clicked; with
-    // the window hidden or minimised it is then the date's only sign.
-    if (!window_->isVisible() || window_->isMinimized())
-        notice_->showAgain();
 }
 
 // As the tray's item: only what the window's button offers right now.
