@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "clock.h"
+#include "clockhold.h"
 #include "guardprocess.h"
 #include "guardprotocol.h"
 #include "localchanger.h"
@@ -152,6 +153,69 @@ AppError serve(const GuardRequest& request, LocalChanger& changer)
     return AppError::invalidCall();
 }
 
+// The machine's hold, taken before the first change and let go once the
+// real date is back and sync runs again, so that no other user's change
+// can start meanwhile (clockhold.h).
+class MachineHold {
+public:
+    explicit MachineHold(SystemClock& clock) : hold_(clockHoldPath()), clock_(clock)
+    {
+        mine_.uid = getuid();
+        mine_.pid = getppid();  // the program that started this guard
+        mine_.bootId = currentBootId();
+    }
+
+    // Refused: another user's change is in effect, or was left so.
+    AppError before(const GuardRequest& request, const LocalChanger& changer)
+    {
+        ClockHold::Purpose purpose = ClockHold::Change;
+        switch (request.kind) {
+        case GuardRequest::SyncState:
+        case GuardRequest::Undo: return AppError::none();
+        case GuardRequest::SyncOn: purpose = ClockHold::WayBack; break;
+        case GuardRequest::Adopt:
+            if (request.date.isNull() && !request.syncPaused)
+                return AppError::none();
+            purpose = ClockHold::TakeOver;
+            break;
+        case GuardRequest::SyncOff:
+        case GuardRequest::Date: break;
+        }
+        if (hold_.held())
+            return AppError::none();
+        // Told as changed from the start: a guard killed mid-change leaves the right anchor.
+        mine_.anchorBootNs = clock_.bootNs();
+        mine_.anchorWallNs = clock_.nowNs();
+        if (purpose == ClockHold::TakeOver && !request.date.isNull())
+            clock_.instantOn(request.date, mine_.anchorWallNs, &mine_.anchorWallNs);
+        mine_.sinceNs = mine_.anchorWallNs;
+        mine_.changed = purpose != ClockHold::WayBack || changer.changed();
+        return hold_.take(purpose, mine_.uid, mine_, clock_);
+    }
+
+    // After each change: let go once nothing is left to undo, else say what is.
+    void after(LocalChanger& changer)
+    {
+        if (!hold_.held())
+            return;
+        if (!changer.changed() && !changer.syncPaused() && !changer.awaitingLateShift(clock_.bootNs())) {
+            hold_.release();
+            return;
+        }
+        if (changer.changed()) {
+            mine_.anchorWallNs = changer.anchorWallNs();
+            mine_.anchorBootNs = changer.anchorBootNs();
+        }
+        mine_.changed = true;
+        hold_.note(mine_);
+    }
+
+private:
+    ClockHold hold_;
+    SystemClock& clock_;
+    HoldNote mine_;
+};
+
 void answer(const AppError& result)
 {
     const std::string line = formatAnswer(result) + '\n';
@@ -178,6 +242,7 @@ int main(int argc, char**)
     const SystemZoneLimit limit;
     LocalChanger changer(*clock, *service, &limit, &log);
     StepWatch steps(*clock);
+    MachineHold hold(*clock);
 
     LineReader input;
     bool ended = false;
@@ -188,6 +253,7 @@ int main(int argc, char**)
         if (fds[1].revents & POLLIN) {
             log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+            hold.after(changer);
         }
         if (!input.pending() && !(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
             continue;
@@ -200,7 +266,9 @@ int main(int argc, char**)
             answer(AppError::invalidCall());
         else {
             log.serving(formatRequest(request));
-            answer(serve(request, changer));
+            const AppError refused = hold.before(request, changer);
+            answer(refused ? refused : serve(request, changer));
+            hold.after(changer);
         }
         steps.take();  // its own steps are no news
     }
@@ -219,6 +287,9 @@ int main(int argc, char**)
             changer.clockStepped(steps.take(), true);
         }
     }
+    // Not put right: the hold goes with this process, and its note tells
+    // everyone else the date was left changed until the owner's next start.
+    hold.after(changer);
     if (!hadWork)
         return kNothingToDo;
     return clockBack && !changer.changed() ? kPutRight : kNotPutRight;
