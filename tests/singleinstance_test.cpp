@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -92,6 +93,24 @@ TEST_F(SingleInstanceTest, AStaleLockIsTakenOver)
     stale.close();
     SingleInstance first(QStringLiteral("ravodor"), runtime.path());
     EXPECT_TRUE(first.tryLead());
+}
+
+// The date moved by a day makes a held lock's file a day old (or a day
+// ahead); Qt's default stale time would hand it to the next start.
+TEST_F(SingleInstanceTest, AHeldLockNeverGoesStaleByItsFilesAge)
+{
+    for (const qint64 days : {-1, 1}) {
+        SCOPED_TRACE(days);
+        QTemporaryDir folder;
+        const ProgramLock holder(folder.path(), QStringLiteral("ravodor"), ProgramLock::RunAt);
+        ASSERT_TRUE(holder.held());
+        QFile lock(folder.filePath(QStringLiteral("ravodor.lock")));
+        ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(days), QFileDevice::FileModificationTime));
+        const ProgramLock second(folder.path(), QStringLiteral("ravodor"), ProgramLock::RunAt);
+        EXPECT_FALSE(second.held());
+        EXPECT_TRUE(second.heldElsewhere());
+    }
 }
 
 TEST_F(SingleInstanceTest, ARefusalNamesTheHolderAndItsProcess)
