@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>

@@ -2,6 +2,8 @@
 
 #include "clockhold.h"
 
+#include <utility>
+
 std::string clockHoldPath()
 {
     return {};
