@@ -35,6 +35,8 @@ for tree in etc var usr; do
     mkdir -p "$work/$tree.upper" "$work/$tree.work"
     mount -t overlay "ravodor-$tree" -o "lowerdir=/$tree,upperdir=$work/$tree.upper,workdir=$work/$tree.work" "/$tree"
 done
+# Where systemd runs, postinst makes the machine's hold on the clock in /run/lock: in a tmpfs of its own here.
+mount -t tmpfs ravodor-lock /run/lock
 export DEBIAN_FRONTEND=noninteractive
 echo "man-db man-db/auto-update boolean false" | debconf-set-selections
 status=0
