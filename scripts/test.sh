@@ -20,7 +20,7 @@ fi
 "${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
 # A short pass of the kill-point sweep (docs/robustness.md): under a minute,
 # a third of its runs with a second user.
-bash scripts/sweep.sh 12
+bash scripts/sweep.sh 10
 bash scripts/sweep.sh 6 $(( (RANDOM << 15) | RANDOM )) 2
 
 # The Debian package, built and checked from outside; never installed.
