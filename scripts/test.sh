@@ -19,7 +19,7 @@ fi
 # A test that hangs fails after five minutes instead of holding CI.
 "${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
 # A short pass of the kill-point sweep (docs/robustness.md): under a minute,
-# a third of its runs with a second user.
+# 6 of its 16 runs with a second user.
 bash scripts/sweep.sh 10
 bash scripts/sweep.sh 6 $(( (RANDOM << 15) | RANDOM )) 2
 
