@@ -66,6 +66,8 @@ expect() {
 # yes, no, and back.
 install true
 expect "yes" "$yes"
+hold=$(stat -c '%U:%G %a' /run/lock/ravodor-clock 2>&1) || true
+[ "$hold" = "root:root 666" ] || fail "the machine's hold on the clock: $hold"
 getent group ravodor >/dev/null || fail "yes: no group ravodor"
 reconfigure false
 expect "yes then no" "$no"
