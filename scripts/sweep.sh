@@ -4,7 +4,8 @@
 # at a random moment; the next start must leave the real date, sync on, no
 # restore record, and no set but the guard's (docs/robustness.md).
 #
-#   scripts/sweep.sh [RUNS] [SEED]      SEED: of the first run (random); run i has SEED+i
+#   scripts/sweep.sh [RUNS] [SEED] [USERS]      SEED: of the first run (random); run i has SEED+i
+#                                               USERS 2: a second user's change interleaves
 #
 # Uses the build in build/ (BUILD_DIR to change) and builds what it needs.
 # Everything runs on the fake clock, without the right to set the real one,
@@ -14,9 +15,10 @@ cd "$(dirname "$0")/.."
 
 runs=${1:-20}
 seed=${2:-$(( (RANDOM << 15) | RANDOM ))}
+users=${3:-1}
 build=${BUILD_DIR:-build}
-case $runs$seed in
-    *[!0-9]*) echo "usage: scripts/sweep.sh [RUNS] [SEED]" >&2; exit 64 ;;
+case $runs$seed$users in
+    *[!0-9]*) echo "usage: scripts/sweep.sh [RUNS] [SEED] [USERS]" >&2; exit 64 ;;
 esac
 
 # Quiet unless it fails.
@@ -31,4 +33,4 @@ drop=()
 if [ "$(id -u)" -eq 0 ]; then
     drop=(setpriv --inh-caps=-sys_time --bounding-set=-sys_time)
 fi
-exec "${drop[@]}" /usr/bin/python3 -B sweep/sweep.py "$runs" "$seed" "$(cd "$build" && pwd)"
+exec "${drop[@]}" /usr/bin/python3 -B sweep/sweep.py "$runs" "$seed" "$(cd "$build" && pwd)" "$users"

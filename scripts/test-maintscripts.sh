@@ -35,6 +35,8 @@ for tree in etc var usr; do
     mkdir -p "$work/$tree.upper" "$work/$tree.work"
     mount -t overlay "ravodor-$tree" -o "lowerdir=/$tree,upperdir=$work/$tree.upper,workdir=$work/$tree.work" "/$tree"
 done
+# Where systemd runs, postinst makes the machine's hold on the clock in /run/lock: in a tmpfs of its own here.
+mount -t tmpfs ravodor-lock /run/lock
 export DEBIAN_FRONTEND=noninteractive
 echo "man-db man-db/auto-update boolean false" | debconf-set-selections
 status=0
@@ -64,6 +66,8 @@ expect() {
 # yes, no, and back.
 install true
 expect "yes" "$yes"
+hold=$(stat -c '%U:%G %a' /run/lock/ravodor-clock 2>&1) || true
+[ "$hold" = "root:root 666" ] || fail "the machine's hold on the clock: $hold"
 getent group ravodor >/dev/null || fail "yes: no group ravodor"
 reconfigure false
 expect "yes then no" "$no"

@@ -37,6 +37,7 @@ done <<LIST
 -rw-r--r-- /usr/share/bash-completion/completions/ravodor
 -rw-r--r-- /usr/share/doc/ravodor/copyright
 -rw-r--r-- /usr/share/ravodor/polkit/60-ravodor.rules
+-rw-r--r-- /usr/lib/tmpfiles.d/ravodor.conf
 LIST
 # The right comes from postinst alone: nothing is shipped setuid, setgid or for a group.
 awk '$1 ~ /[sS]/ || $2 != "root/root"' "$work/contents" | grep . && fail "a file is shipped with a right or a group"

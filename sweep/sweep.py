@@ -1,9 +1,12 @@
 #!/usr/bin/python3
 '''The kill-point sweep's driver: scripts/sweep.sh builds what it needs and runs this.
 
-    sweep.py RUNS SEED BUILD_DIR
+    sweep.py RUNS SEED BUILD_DIR [USERS]
 
 Run i uses the seed SEED + i, so "sweep.sh 1 SEED+i" plays that run again.
+With USERS 2 a second user (a uid of its own, or the same user with other
+settings folders) starts its own change while the first one's road runs,
+and may be killed too; both users' next starts run before the checks.
 Each run takes a road into an altered date (the window's Set through
 --date, a Quickset menu item, --at), kills a victim (the program, its guard,
 both, the whole process group) with SIGKILL at a random moment or while a
@@ -26,6 +29,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 import dbus
@@ -40,6 +44,10 @@ VICTIMS = ('program', 'guard', 'both', 'group')
 QUICKSET_DAYS = (1, 14, 21, 30, 60, 90, 120, 150, 180, 365, 730)
 # Long enough for a guard that answers a late call and then undoes.
 ENDING_TIMEOUT = 20.0
+# The second user: another uid where the sweep runs as root, else the first one's with other folders.
+SECOND_UID = 65534
+SECOND_ROADS = ('at', 'set')
+SECOND_VICTIMS = ('nothing', 'program', 'guard', 'both')
 
 
 def quickset_item(rng):
@@ -164,8 +172,86 @@ class Bus:
             process.wait()
 
 
+class Second:
+    '''The second user: its own change, started while the first one's road runs, maybe killed.'''
+
+    def __init__(self, run, rng):
+        self.run = run
+        self.uid = SECOND_UID if os.geteuid() == 0 and rng.random() < 0.5 else None
+        self.prefix = 'b-'
+        self.road = rng.choice(SECOND_ROADS)
+        self.victim = rng.choice(SECOND_VICTIMS)
+        self.date = run.today + datetime.timedelta(days=rng.choice((-1, 1)) * rng.randint(1, 3650))
+        self.start_after = rng.uniform(0.0, 1.5)
+        self.kill_after = rng.uniform(0.0, 1.5)
+        self.seconds = rng.uniform(0.0, 1.0)
+        self.close_after = rng.uniform(0.5, 2.0)
+        self.next_first = rng.random() < 0.5  # its next start before the first user's
+        self.killed = []
+        self.outcome = 'not started'
+        self.problems = []
+
+    def who(self):
+        return f'uid {self.uid}' if self.uid is not None else 'same uid, other folders'
+
+    def describe(self):
+        what = (f'--at {self.date} -- sleep {self.seconds:.2f}' if self.road == 'at'
+                else f'--date {self.date}, closed after {self.close_after:.2f} s')
+        return (f'second user ({self.who()}) {self.start_after:.2f} s after the first: {what}, '
+                f'victim {self.victim} {self.kill_after:.2f} s after its start')
+
+    def begin(self):
+        self.thread = threading.Thread(target=self.play, daemon=True)
+        self.thread.start()
+
+    def play(self):
+        time.sleep(self.start_after)
+        run = self.run
+        env = run.env(False, self.prefix, self.uid)
+        if self.road == 'at':
+            arguments = ['--at', self.date.isoformat(), '--no-ask-password', '--', 'sleep', f'{self.seconds:.2f}']
+        else:
+            arguments = ['--date', self.date.isoformat()]
+            env['LD_PRELOAD'] = run.fakeclock + ':' + run.trigger  # answers its boxes
+        program = run.start(arguments, False, 'second.log', self.prefix, self.uid, env)
+        sid, begun, closed = program.pid, time.monotonic(), False
+        self.outcome = 'ran'
+        # Its program may be reaped by the sweep's own reaping: the session tells when it has ended.
+        while session_members(sid):
+            since = time.monotonic() - begun
+            if self.victim != 'nothing' and not self.killed and since >= self.kill_after:
+                guards = [pid for pid, name in session_members(sid) if name == 'ravodor-guard']
+                order = ([('guard', g) for g in guards] if self.victim in ('guard', 'both') else []) + \
+                        ([('program', sid)] if self.victim in ('program', 'both') else [])
+                for what, pid in order:
+                    try:
+                        os.kill(pid, signal.SIGKILL)
+                        self.killed.append(what)
+                    except ProcessLookupError:
+                        pass
+                self.killed = self.killed or ['nothing']
+            if self.road == 'set' and not closed and since >= self.close_after:
+                closed = True
+                try:
+                    os.kill(sid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            if since > 2 * ENDING_TIMEOUT:
+                self.problems.append('the second user\'s run did not end')
+                for pid, _ in session_members(sid):
+                    os.kill(pid, signal.SIGKILL)
+                break
+            time.sleep(0.01)
+        with open(os.path.join(run.dir, 'second.log'), errors='replace') as f:
+            text = f.read()
+        if 'The date is changed by' in text or 'left changed by' in text:
+            self.outcome = 'refused'
+        elif [k for k in self.killed if k != 'nothing']:
+            self.outcome = 'killed'
+
+
 class Run:
-    def __init__(self, number, seed, build, bus, root):
+    def __init__(self, number, seed, build, bus, root, users=1):
         self.number, self.seed, self.bus = number, seed, bus
         self.program, self.fakeclock, self.trigger = built(build, 'ravodor'), built(build, 'fakeclock.so'), \
             built(build, 'menutrigger.so')
@@ -204,11 +290,20 @@ class Run:
         self.left = {}
         self.guard_first = rng.random() < 0.5
         self.killed = []
+        self.second = Second(self, rng) if users == 2 else None
+        # The machine's one hold on the clock, which every user may lock.
+        self.hold = os.path.join(self.dir, 'hold')
+        open(self.hold, 'w').close()
+        os.chmod(self.hold, 0o666)
+        if self.second and self.second.uid is not None:
+            os.chmod(self.dir, 0o777)  # the clock's state is the machine's
 
-    def env(self, window):
-        home, config, runtime = (os.path.join(self.dir, name) for name in ('home', 'config', 'runtime'))
+    def env(self, window, prefix='', uid=None):
+        home, config, runtime = (os.path.join(self.dir, prefix + name) for name in ('home', 'config', 'runtime'))
         for folder in (home, config, runtime):
             os.makedirs(folder, mode=0o700, exist_ok=True)
+            if uid is not None:
+                os.chown(folder, uid, uid)
         env = {
             'PATH': os.environ.get('PATH', '/usr/bin:/bin'),
             'LANG': 'C.UTF-8',
@@ -221,6 +316,7 @@ class Run:
             'QT_QPA_PLATFORM': 'offscreen',
             'LD_PRELOAD': self.fakeclock,
             'FAKECLOCK_STATE': os.path.join(self.dir, 'clock.state'),
+            'RAVODOR_CLOCK_HOLD': self.hold,
         }
         if window and self.road != 'at':
             env.update(LD_PRELOAD=self.fakeclock + ':' + self.trigger)
@@ -228,8 +324,11 @@ class Run:
             env.update(RAVODOR_TRIGGER=self.item, RAVODOR_TRIGGER_MS=str(int(self.trigger_after * 1000)))
         return env
 
-    def start(self, arguments, window, log):
-        process = subprocess.Popen([self.program] + arguments, env=self.env(window), stdin=subprocess.DEVNULL,
+    def start(self, arguments, window, log, prefix='', uid=None, env=None):
+        drop = [] if uid is None else ['setpriv', f'--reuid={uid}', f'--regid={uid}', '--clear-groups',
+                                       '--inh-caps=-all', '--bounding-set=-all', '--']
+        process = subprocess.Popen(drop + [self.program] + arguments, env=env or self.env(window, prefix, uid),
+                                stdin=subprocess.DEVNULL,
                                 stdout=open(os.path.join(self.dir, log), 'w'), stderr=subprocess.STDOUT,
                                 start_new_session=True, cwd=self.dir)
         self.sessions.append(process.pid)
@@ -245,8 +344,8 @@ class Run:
             pass
         return 0
 
-    def record(self):
-        return os.path.join(self.dir, 'config', 'Zaduziro', 'ravodor', 'RestoreRecord')
+    def record(self, prefix=''):
+        return os.path.join(self.dir, prefix + 'config', 'Zaduziro', 'ravodor', 'RestoreRecord')
 
     def guards(self, sid):
         return [pid for pid, name in session_members(sid) if name == 'ravodor-guard']
@@ -376,6 +475,8 @@ class Run:
                 arguments[-2:] = ['sh', '-c', f'sleep {self.command_seconds:.2f}; ' + self.last_act()]
         started = time.monotonic()
         program = self.start(arguments, True, 'first.log')
+        if self.second:
+            self.second.begin()
         self.phase = 'ended first'
         if self.moment == 'as the command ends':
             self.killed = {'guard': ['guard'], 'program': ['program'], 'group': ['group'],
@@ -387,6 +488,10 @@ class Run:
             self.phase = 'date away' if away else 'before the set' if not sets else 'date back'
             self.strike(program)
         self.wait_ending(program, started, True)
+        if self.second:
+            self.second.thread.join()
+            self.problems += self.second.problems
+            reap()
         self.first_status = program.returncode
         with open(os.path.join(self.dir, 'first.log'), errors='replace') as f:
             self.answered = [re.sub(r'\d+ \w+ \d{4}', 'DATE', line.split(': ', 2)[2].strip())[:70]
@@ -394,21 +499,25 @@ class Run:
         self.settle()
         self.left = {'record': os.path.exists(self.record()), 'sync off': not self.bus.ntp(),
                      'date away': abs(self.clock('offset_ns')) >= 10**9}
-        # A program that lives to its end puts everything right itself, its guard killed or not.
-        if 'program' not in self.killed and 'group' not in self.killed and any(self.left.values()):
+        if self.second:
+            self.left['second record'] = os.path.exists(self.record(self.second.prefix))
+        # A program that lives to its end puts everything right itself, its guard killed or not
+        # (the second user's may have left the machine's clock or sync, or held them against its way back).
+        if not self.second and 'program' not in self.killed and 'group' not in self.killed and any(self.left.values()):
             self.problems.append('the program was not killed, yet it ended leaving '
                                  + ', '.join(k for k, v in self.left.items() if v))
 
-        # The next start puts right what was left, and alters nothing itself.
-        again = self.start(['--at', self.today.isoformat(), '--no-ask-password', '--', 'true'], False, 'again.log')
-        try:
-            again.wait(ENDING_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.problems.append('the next start did not end')
-        self.wait_ending(again, time.monotonic(), False)
-        self.settle()
-        if again.returncode != 0:
-            self.problems.append(f'the next start ended with {again.returncode}')
+        # The next start puts right what was left, and alters nothing itself; each user's.
+        starts = [('', None, 'again.log')]
+        if self.second:
+            starts.insert(0 if self.second.next_first else 1, (self.second.prefix, self.second.uid, 'again2.log'))
+        for prefix, uid, log in starts:
+            # Refused only while the other user's left change waits for that user's own next start.
+            self.next_start(['--at', self.today.isoformat()], prefix, uid, log, (0, 75) if self.second else (0,))
+        if self.second:
+            # Nothing left refuses anyone: a change by the first user comes and goes.
+            self.next_start(['--at', (self.today + datetime.timedelta(days=1)).isoformat()], '', None,
+                            'after.log', (0,))
         offset = self.clock('offset_ns')
         if abs(offset) >= 10**9:
             self.problems.append(f'the date is not back: {offset / 86400e9:+.3f} days from the real one')
@@ -416,9 +525,22 @@ class Run:
             self.problems.append('sync is off')
         if os.path.exists(self.record()):
             self.problems.append('a restore record is left')
+        if self.second and os.path.exists(self.record(self.second.prefix)):
+            self.problems.append('a restore record of the second user is left')
         if self.clock('foreign_sets'):
             self.problems.append(f'{self.clock("foreign_sets")} set(s) by a process other than the guard')
         self.calls = self.bus.call_lines()[calls_before:]
+
+    def next_start(self, at, prefix, uid, log, allowed):
+        again = self.start(at + ['--no-ask-password', '--', 'true'], False, log, prefix, uid)
+        try:
+            again.wait(ENDING_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.problems.append(f'{log}: the start did not end')
+        self.wait_ending(again, time.monotonic(), False)
+        self.settle()
+        if again.returncode not in allowed:
+            self.problems.append(f'{log}: the start ended with {again.returncode}')
 
     def last_act(self):
         '''The command's own kill: its guard by the id in the record, its program, its process group.'''
@@ -436,7 +558,8 @@ class Run:
                   else f'{self.kill_after:.2f} s after the set' if self.moment == 'after the set'
                   else self.moment)
         return (f'road {self.road} ({what}), victim {self.victim}, kill {moment}, '
-                f'delays {", ".join(f"{d:.2f}" for d in self.delays)}')
+                f'delays {", ".join(f"{d:.2f}" for d in self.delays)}'
+                + (f'; {self.second.describe()}' if self.second else ''))
 
     def report(self):
         print(f'FAIL run {self.number}, seed {self.seed}: {self.describe()}')
@@ -444,17 +567,20 @@ class Run:
               f'left before the next start: {", ".join(k for k, v in self.left.items() if v) or "nothing"}')
         for problem in self.problems:
             print(f'  - {problem}')
-        for log in ('first.log', 'again.log'):
+        for log in ('first.log', 'second.log', 'again.log', 'again2.log', 'after.log'):
+            if not os.path.exists(os.path.join(self.dir, log)):
+                continue
             with open(os.path.join(self.dir, log), errors='replace') as f:
                 text = f.read().strip()
             if text:
                 print(f'  {log}: ' + text.replace('\n', '\n    '))
         print('  time service calls: ' + '; '.join(self.calls))
-        print(f'  replay: scripts/sweep.sh 1 {self.seed}')
+        print(f'  replay: scripts/sweep.sh 1 {self.seed}' + (' 2' if self.second else ''))
 
 
 def main():
     runs, seed, build = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+    users = int(sys.argv[4]) if len(sys.argv) > 4 else 1
     if may_set_clock():
         raise SystemExit('sweep: refusing to run with the right to set the clock (scripts/sweep.sh drops it)')
     LIBC.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
@@ -462,6 +588,7 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
     signal.signal(signal.SIGHUP, lambda *_: sys.exit(128 + signal.SIGHUP))
     root = tempfile.mkdtemp(prefix='ravodor-sweep-')
+    os.chmod(root, 0o711)  # a second uid reaches its run's folder and the bus
     bus = None
     counts = {}
     failures = []
@@ -470,11 +597,14 @@ def main():
     try:
         bus = Bus(root)
         for number in range(runs):
-            run = Run(number, seed + number, build, bus, root)
+            run = Run(number, seed + number, build, bus, root, users)
             run.play()
             for key in (('road', run.road), ('victim', run.victim), ('moment', run.moment),
                         ('killed', '+'.join(run.killed) or 'nothing'), ('clock at the kill', run.phase),
-                        ('left', '+'.join(k for k, v in run.left.items() if v) or 'nothing')):
+                        ('left', '+'.join(k for k, v in run.left.items() if v) or 'nothing')) + (
+                            (('second user', run.second.who()), ('second road', run.second.road),
+                             ('second killed', '+'.join(run.second.killed) or 'nothing'),
+                             ('second outcome', run.second.outcome)) if run.second else ()):
                 counts.setdefault(key[0], {}).setdefault(key[1], 0)
                 counts[key[0]][key[1]] += 1
             if os.environ.get('SWEEP_VERBOSE'):

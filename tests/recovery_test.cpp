@@ -224,6 +224,16 @@ TEST(Roads, TheRealDateComesBackWithSyncOnOrTheRecordStaysAndSaysWhy)
              return error;
          },
          0, true, false, false},
+        {"an undo its running guard never answered is asked again neither of it nor of a new guard",
+         [](World& w) { EXPECT_FALSE(setLater(w)); },
+         [](World& w) {
+             w.clock.failWith(AppError::permissionDenied()), w.service.refuseShift = kNoAnswer;
+             const AppError error = w.keeper->restore().clock;
+             EXPECT_EQ(w.service.shifts.size(), 1U) << "two restorers would both shift the clock";
+             EXPECT_EQ(w.guard->restarts, 0);
+             return error;
+         },
+         kErrUnconfirmed, false, true, false},
         {"a record whose program still runs is its own: no change, and it stays as it was",
          [](World& w) {
              w.leftBehind([](RestoreRecord& r) { r.pid = getppid(), r.pidStart = processStartTime(r.pid); });

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -92,6 +93,27 @@ TEST_F(SingleInstanceTest, AStaleLockIsTakenOver)
     stale.close();
     SingleInstance first(QStringLiteral("ravodor"), runtime.path());
     EXPECT_TRUE(first.tryLead());
+}
+
+// The date moved by a day makes a held lock's file a day old (or a day
+// ahead); with Qt's default stale time a lock whose holder runs would go to
+// the next start wherever its native lock is not seen (here: none taken).
+TEST_F(SingleInstanceTest, ALockWhoseHolderRunsNeverGoesStaleByItsFilesAge)
+{
+    for (const qint64 days : {-1, 1}) {
+        SCOPED_TRACE(days);
+        QTemporaryDir folder;
+        QFile lock(folder.filePath(QStringLiteral("ravodor.lock")));
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                   + QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
+        lock.flush();  // or closing it would make it new again
+        ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(days), QFileDevice::FileModificationTime));
+        lock.close();
+        const ProgramLock second(folder.path(), QStringLiteral("ravodor"), ProgramLock::RunAt);
+        EXPECT_FALSE(second.held());
+        EXPECT_TRUE(second.heldElsewhere());
+    }
 }
 
 TEST_F(SingleInstanceTest, ARefusalNamesTheHolderAndItsProcess)

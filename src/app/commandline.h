@@ -40,7 +40,7 @@ enum ExitCode : int {
     kExitSoftware = 70,     // EX_SOFTWARE: the real date could not be put back
     kExitOsError = 71,      // EX_OSERR: the system failed otherwise
     kExitCantCreate = 73,   // EX_CANTCREAT: the restore record could not be written
-    kExitTempFail = 75,     // EX_TEMPFAIL: another --at has the date altered
+    kExitTempFail = 75,     // EX_TEMPFAIL: another change of the date is in effect
     kExitNoPerm = 77,       // EX_NOPERM: no right to set the clock
     kExitOutOfReach = 78,   // EX_CONFIG: --only cannot reach COMMAND (static, setuid, ...)
     kExitCannotRun = 126,   // COMMAND found but not executable (as the shell)

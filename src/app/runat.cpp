@@ -43,6 +43,7 @@ int refuse(const AppError& error, const QDate& date)
         say(notChangedMessage(error));
         return kExitSoftware;
     case kErrProgramRunning:
+    case kErrClockHeld:
         // As when the lock is held: that run ends, this one may follow.
         say(notChangedMessage(error));
         return kExitTempFail;

@@ -45,6 +45,9 @@ public:
     bool changed() const { return changed_; }
     // Sync may be off through this changer.
     bool syncPaused() const { return paused_; }
+    // The real instant, and the boot clock then, while changed().
+    std::int64_t anchorWallNs() const { return anchorWallNs_; }
+    std::int64_t anchorBootNs() const { return anchorBootNs_; }
     // Shifts whose answer never came and that may still land, until they expire.
     bool awaitingLateShift(std::int64_t bootNs);
     // The clock was stepped by `stepNs`: when that is a shift that never

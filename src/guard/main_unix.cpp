@@ -31,6 +31,7 @@
 #include "guardprocess.h"
 #include "guardprotocol.h"
 #include "localchanger.h"
+#include "machinehold.h"
 #include "processinfo.h"
 #include "systemlog.h"
 #include "systemzone.h"
@@ -178,6 +179,7 @@ int main(int argc, char**)
     const SystemZoneLimit limit;
     LocalChanger changer(*clock, *service, &limit, &log);
     StepWatch steps(*clock);
+    MachineHold hold(*clock);
 
     LineReader input;
     bool ended = false;
@@ -188,6 +190,7 @@ int main(int argc, char**)
         if (fds[1].revents & POLLIN) {
             log.serving("a step of the clock");
             changer.clockStepped(steps.take(), true);
+            hold.after(changer);
         }
         if (!input.pending() && !(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
             continue;
@@ -200,7 +203,9 @@ int main(int argc, char**)
             answer(AppError::invalidCall());
         else {
             log.serving(formatRequest(request));
-            answer(serve(request, changer));
+            const AppError refused = hold.before(request, changer);
+            answer(refused ? refused : serve(request, changer));
+            hold.after(changer);
         }
         steps.take();  // its own steps are no news
     }
@@ -219,6 +224,9 @@ int main(int argc, char**)
             changer.clockStepped(steps.take(), true);
         }
     }
+    // Not put right: the hold goes with this process, and its note tells
+    // everyone else the date was left changed until the owner's next start.
+    hold.after(changer);
     if (!hadWork)
         return kNothingToDo;
     return clockBack && !changer.changed() ? kPutRight : kNotPutRight;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "clockhold.h"
 #include "processinfo.h"
 
 namespace {
@@ -108,6 +109,9 @@ AppError DateKeeper::setDate(const CivilDate& date)
     }
     const bool first = !altered_;
     if (first) {
+        // Another change of the machine's clock: refused before anything here changes.
+        if (AppError held = clockHeldElsewhere(clock_))
+            return held;
         if (AppError error = startAltering())
             return error;
     }
@@ -138,6 +142,10 @@ AppError DateKeeper::startAltering()
         return error;
     if (mustPause) {
         if (AppError error = changer_->setSync(false, true)) {
+            if (error.number == kErrClockHeld) {
+                undoStart();
+                return error;
+            }
             // A pause that may still settle is undone by switching sync on.
             if (unconfirmed(error))
                 syncPaused_ = true;

@@ -43,7 +43,8 @@ public:
 
     // Puts `date` into effect, same time of day; the real date is restore().
     // Errors: 70 (refused, with its cause), 5, kErrSyncNotPaused (its reason
-    // as description), kErrNoRecord, kErrTimeService, kErrRecordPending:
+    // as description), kErrNoRecord, kErrTimeService, kErrRecordPending,
+    // kErrClockHeld (another change of the machine's clock, in words):
     // nothing changed. kErrUnconfirmed: `date` may be in effect and counts so.
     AppError setDate(const CivilDate& date);
 

@@ -14,6 +14,8 @@ QString reasonOf(const AppError& error)
 
 QString notChangedMessage(const AppError& error)
 {
+    if (error.number == kErrClockHeld)
+        return reasonOf(error);  // the words that name the holder, whole
     if (error.number == kErrProgramRunning)
         return runningRefusal(QString::fromStdString(error.description).toLongLong());
     if (error.number == kErrSyncNotPaused)

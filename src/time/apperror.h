@@ -16,6 +16,7 @@ enum ErrorNumber : int {
     kErrUnconfirmed = 10004,    // no answer came: the change may still be made, so it counts as made
     kErrRecordPending = 10005,  // a record of an earlier run could not be acted on yet: its reason
     kErrProgramRunning = 10006, // another Ravodor has the date altered: its process id as description
+    kErrClockHeld = 10007,      // another change of this machine's clock is in effect: the words that name it
 };
 
 // Why a set was refused (error 70), so the message can say what to do.
