@@ -20,6 +20,7 @@
 #include "keepermessages.h"
 #include "registry.h"
 #include "settingskey.h"
+#include "steadywindows.h"
 #include "twips.h"
 
 namespace {
@@ -34,6 +35,7 @@ frmMain::frmMain(Services& services, QWidget* parent) : QMainWindow(parent), ser
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
     installAccessibility();
+    installSteadyWindows();
     createControls();
     createMenus();
     setTabOrder();
