@@ -181,7 +181,7 @@ void frmMain::Form_Load()
     const Recovery recovery = keeper.recover();
     watchGuard();
     const DateText& dates = services_.dates;
-    if (recovery.found)
+    if (!recovery.nothingToTell())
         showMessage(recoveryMessage(recovery, dates));
     startDate_ = dates.parse(dates.format(DateText::toQDate(keeper.realDate())));
     const QString startText = dates.format(startDate_);
