@@ -1,11 +1,13 @@
 // The real program on the fake clock: however it ends after a set (a signal,
-// or the X server going away, after which Qt's X11 plugin calls exit()), the
+// the X server going away, after which Qt's X11 plugin calls exit(), or the
+// Wayland compositor, after which Qt's Wayland plugin calls _exit()), the
 // real date comes back and the restore record goes; after a normal end the
 // guard sets nothing. Without a display it says what to do instead.
 
 #include <QDateTime>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -21,17 +23,21 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
 {
     if (mayPassClockRight())
         GTEST_SKIP() << "run the tests without CAP_SYS_TIME";
+    enum Display { Offscreen, X11, Wayland };
     const struct {
         const char* how;
-        int signal;  // 0: the X server goes away
+        int signal;  // 0: the display server goes away
+        Display display;
         bool recordKept;  // by a guard that put the date back: the next start removes it
-    } cases[] = {{"kill -9", SIGKILL, true}, {"a crash", SIGSEGV, true}, {"abort", SIGABRT, true},
-                 {"a normal end", SIGTERM, false}, {"a lost display", 0, false}};
+    } cases[] = {{"kill -9", SIGKILL, Offscreen, true}, {"a crash", SIGSEGV, Offscreen, true},
+                 {"abort", SIGABRT, Offscreen, true}, {"a normal end", SIGTERM, Offscreen, false},
+                 {"a lost X display", 0, X11, false}, {"a lost Wayland compositor", 0, Wayland, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         QStringList environment = {QStringLiteral("QT_QPA_PLATFORM=offscreen")};
         QProcess server;
-        if (!c.signal) {
+        QTemporaryDir runtime;
+        if (c.display == X11) {
             const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
             if (xvfb.isEmpty())
                 GTEST_SKIP() << "needs Xvfb";
@@ -39,6 +45,21 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
             ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
             environment = QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"),
                                       QStringLiteral("DISPLAY=:") + QString::fromLatin1(server.readLine().trimmed())};
+        } else if (c.display == Wayland) {
+            const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
+            if (weston.isEmpty())
+                GTEST_SKIP() << "needs weston";
+            server.setProcessEnvironment([&] {
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+                return env;
+            }());
+            server.start(weston, {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
+                                  QStringLiteral("--no-config"), QStringLiteral("--socket=wayland-test")});
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(runtime.filePath("wayland-test")); }, 10000));
+            environment = QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
+                                      QStringLiteral("WAYLAND_DISPLAY=wayland-test"),
+                                      QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()};
         }
         // The date changes on start-up, to three days ago.
         TestFolders folders;

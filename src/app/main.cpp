@@ -21,6 +21,7 @@
 #include "lastchance.h"
 #include "makelauncher.h"
 #include "nodisplay.h"
+#include "waylandloss.h"
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
@@ -123,6 +124,7 @@ int main(int argc, char* argv[])
         single.listen();
     });
     LastChance lastChance([&window] { window.restoreAtExit(); });
+    WaylandLossRestore waylandLoss;
 
     // A signal or the end of the desktop session closes the window like the
     // close box does, so the real date comes back.

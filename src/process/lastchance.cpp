@@ -27,6 +27,11 @@ LastChance::LastChance(std::function<void()> restore)
     g_restore = std::move(restore);
 }
 
+void lastChanceNow()
+{
+    runLastChance();
+}
+
 LastChance::~LastChance()
 {
     runLastChance();
