@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,6 +15,7 @@
 #include "childprogram.h"
 #include "datetext.h"
 #include "testenv.h"
+#include "weston.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         SCOPED_TRACE(c.how);
         QStringList environment = {QStringLiteral("QT_QPA_PLATFORM=offscreen")};
         QProcess server;
-        QTemporaryDir runtime;
+        Weston weston;
         if (c.display == X11) {
             const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
             if (xvfb.isEmpty())
@@ -46,20 +46,9 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
             environment = QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"),
                                       QStringLiteral("DISPLAY=:") + QString::fromLatin1(server.readLine().trimmed())};
         } else if (c.display == Wayland) {
-            const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
-            if (weston.isEmpty())
+            if (!weston.start())
                 GTEST_SKIP() << "needs weston";
-            server.setProcessEnvironment([&] {
-                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-                return env;
-            }());
-            server.start(weston, {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
-                                  QStringLiteral("--no-config"), QStringLiteral("--socket=wayland-test")});
-            ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(runtime.filePath("wayland-test")); }, 10000));
-            environment = QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
-                                      QStringLiteral("WAYLAND_DISPLAY=wayland-test"),
-                                      QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()};
+            environment = weston.environment();
         }
         // The date changes on start-up, to three days ago.
         TestFolders folders;
@@ -75,8 +64,10 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
 
         if (c.signal)
             ::kill(static_cast<pid_t>(program.process.processId()), c.signal);
-        else
+        else if (c.display == X11)
             server.terminate();
+        else
+            weston.process.terminate();
         ASSERT_TRUE(program.process.waitForFinished(20000));
         if (!c.signal) {
             EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);

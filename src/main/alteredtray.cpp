@@ -84,7 +84,8 @@ void AlteredTray::noticeOrNot(bool trayThere)
         return;
     }
     if (!notice_)
-        notice_ = new AlteredNotice(this, [this] { resetFromOutside(); }, [this](const QString& token) { showWindow(token); });
+        notice_ = new AlteredNotice(
+            this, [this] { resetFromOutside(); }, [this](const QString& token) { showWindow(token); });
     notice_->showAltered(inEffect_, real_);
 }
 
