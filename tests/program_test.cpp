@@ -31,7 +31,8 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         bool recordKept;  // by a guard that put the date back: the next start removes it
     } cases[] = {{"kill -9", SIGKILL, Offscreen, true}, {"a crash", SIGSEGV, Offscreen, true},
                  {"abort", SIGABRT, Offscreen, true}, {"a normal end", SIGTERM, Offscreen, false},
-                 {"a lost X display", 0, X11, false}, {"a lost Wayland compositor", 0, Wayland, false}};
+                 {"a lost X display", 0, X11, false}, {"a normal end on weston", SIGTERM, Wayland, false},
+                 {"a lost Wayland compositor", 0, Wayland, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         QStringList environment = {QStringLiteral("QT_QPA_PLATFORM=offscreen")};
@@ -64,10 +65,8 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
 
         if (c.signal)
             ::kill(static_cast<pid_t>(program.process.processId()), c.signal);
-        else if (c.display == X11)
-            server.terminate();
         else
-            weston.process.terminate();
+            (c.display == X11 ? server : weston.process).terminate();
         ASSERT_TRUE(program.process.waitForFinished(20000));
         if (!c.signal) {
             EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);

@@ -30,8 +30,8 @@ Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, Date
     if (result.sameBoot) {
         const std::int64_t realNs = record.realInstantAt(clock.bootNs());
         result.realDate = clock.localDate(SystemClock::floorSeconds(realNs));
-        // Whole days only: a time of day that others corrected stays theirs.
         result.wasRight = std::llabs(clock.nowNs() - realNs) < kRightEnoughNs || clock.today() == result.realDate;
+        // Whole days only: a time of day that others corrected stays theirs.
         if (result.realDate.isNull())
             result.clock = AppError::invalidCall();
         else if (!result.wasRight) {

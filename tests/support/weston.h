@@ -1,6 +1,5 @@
 #pragma once
-// A weston of its own for the real program to open its window on: headless,
-// drawn in memory, its socket in a folder of its own.
+// A headless weston of its own, drawn in memory, for the real program's window.
 
 #include <QFile>
 #include <QProcess>
@@ -13,27 +12,18 @@ struct Weston {
     bool start()
     {
         const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
-        if (weston.isEmpty())
-            return false;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         process.setProcessEnvironment(env);
-        process.start(weston, {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
-                               QStringLiteral("--no-config"), QStringLiteral("--idle-time=0"),
-                               QStringLiteral("--socket=wayland-test")});
-        return QTest::qWaitFor([&] { return QFile::exists(socket()); }, 10000);
+        process.start(weston, {"--backend=headless-backend.so", "--use-pixman", "--no-config", "--socket=wayland-0"});
+        return !weston.isEmpty() && QTest::qWaitFor([&] { return QFile::exists(runtime.filePath("wayland-0")); });
     }
-    QString socket() const { return runtime.filePath(QStringLiteral("wayland-test")); }
-    // For a client: the socket by its whole path, whatever its XDG_RUNTIME_DIR.
+    // The socket by its whole path, whatever the client's XDG_RUNTIME_DIR.
     QStringList environment() const
     {
-        return {QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("WAYLAND_DISPLAY=") + socket()};
+        return {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=" + runtime.filePath("wayland-0")};
     }
-    ~Weston()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
+    ~Weston() { process.terminate(), process.waitForFinished(); }
 
     QTemporaryDir runtime;
     QProcess process;
