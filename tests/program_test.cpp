@@ -77,7 +77,8 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         EXPECT_EQ(program.clock("set_count"), 2);  // the set at start-up and the one that put the real date back
         EXPECT_EQ(program.clock("foreign_sets"), 0);  // both by the guard
         EXPECT_LT(std::llabs(program.clock("offset_ns")), 2000000000LL);
-        EXPECT_EQ(bool(getSetting("", "RestoreRecord")), c.recordKept);
+        EXPECT_EQ(bool(getSetting("", "RestoreRecord")), c.recordKept)
+            << program.process.readAllStandardError().toStdString();
     }
 }
 
