@@ -21,8 +21,9 @@ test=(
     desktop-file-utils appstream
     # gio launch, which starts a launcher as the desktop does.
     libglib2.0-bin
-    # An X server of its own for the test that loses the display.
-    xvfb
+    # An X server of its own for the test that loses the display, and for
+    # GNOME's theme; a Wayland compositor with Qt's Wayland platform.
+    xvfb weston qt6-wayland
     # A private bus with a stand-in timedated, and queued window-system input.
     dbus-daemon python3-dbusmock qt6-base-private-dev
     # Debian's polkitd, which loads the package's rule in its test.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "alterednotice.h"
 #include "alteredtray.h"
 #include "testenv.h"
 #include "version.h"
@@ -199,21 +200,24 @@ TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoes
     }
 }
 
-// Some daemons close a resident notification once it is clicked, or let it
-// expire: shown again, where the user's own dismissal is kept.
-TEST_F(AlteredTrayTest, ANotificationTheDaemonClosedIsShownAgainOneTheUserDismissedIsNot)
+// A click brings the window with the service's token; a notification the
+// daemon closed (an expiry, or "dismissed" right after its click, as some
+// daemons do) is shown again, where the user's own dismissal is kept.
+TEST_F(AlteredTrayTest, AClickPassesTheTokenAndANotificationTheDaemonClosedComesBack)
 {
     if (const std::string missing = PrivateBus::missingTools(); !missing.empty())
         GTEST_SKIP() << missing;
     const struct {
         const char* what;
-        const char* action;  // invoked first, if any
+        const char* token;  // sent before the click, if any
+        bool click;
         uint reason;
         long notifies;
     } cases[] = {
-        {"closed as dismissed right after its click", "default", 2, 2},
-        {"expired", nullptr, 1, 2},
-        {"dismissed by the user", nullptr, 2, 1},
+        {"clicked with a token, then closed as dismissed", "notifier-3", true, 2, 2},
+        {"clicked without a token, then closed as dismissed", nullptr, true, 2, 2},
+        {"expired", nullptr, false, 1, 2},
+        {"dismissed by the user", nullptr, false, 2, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -222,14 +226,14 @@ TEST_F(AlteredTrayTest, ANotificationTheDaemonClosedIsShownAgainOneTheUserDismis
         options.notifications = "body actions";
         const PrivateBus bus(options);
         ASSERT_TRUE(bus.ok()) << bus.error();
-        services.trayAvailable = [] { return false; };
         const auto notifies = [&bus] {
             const std::vector<std::string> calls = bus.notificationCalls();
             return std::count_if(calls.begin(), calls.end(),
                                  [](const std::string& call) { return call.rfind("Notify ", 0) == 0; });
         };
-        show();
-        set("12/12/2001");
+        QStringList shown;
+        AlteredNotice notice(nullptr, [] {}, [&shown](const QString& given) { shown << given; });
+        notice.showAltered(QStringLiteral("12/12/2001"), QStringLiteral("10/01/2004"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return notifies() == 1; }, 5000));
         QTest::qWait(300);  // its answer, the id, has come
         QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
@@ -242,13 +246,17 @@ TEST_F(AlteredTrayTest, ANotificationTheDaemonClosedIsShownAgainOneTheUserDismis
                     << QVariantList{QVariant::fromValue(1u), second};
             EXPECT_EQ(own.call(message).type(), QDBusMessage::ReplyMessage);
         };
-        if (c.action)
-            emitSignal("ActionInvoked", "us", QString::fromLatin1(c.action));
+        if (c.token)
+            emitSignal("ActivationToken", "us", QString::fromLatin1(c.token));
+        if (c.click) {
+            emitSignal("ActionInvoked", "us", QStringLiteral("default"));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 5000));
+            EXPECT_EQ(shown.value(0), QString::fromLatin1(c.token));
+        }
         emitSignal("NotificationClosed", "uu", QVariant::fromValue(c.reason));
         QDBusConnection::disconnectFromBus(QStringLiteral("daemon"));
         QTest::qWait(500);
         EXPECT_EQ(notifies(), c.notifies);
-        window.reset();
     }
 }
 #endif

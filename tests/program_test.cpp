@@ -1,5 +1,6 @@
 // The real program on the fake clock: however it ends after a set (a signal,
-// or the X server going away, after which Qt's X11 plugin calls exit()), the
+// the X server going away, after which Qt's X11 plugin calls exit(), or the
+// Wayland compositor, after which Qt's Wayland plugin calls _exit()), the
 // real date comes back and the restore record goes; after a normal end the
 // guard sets nothing. Without a display it says what to do instead.
 
@@ -14,6 +15,7 @@
 #include "childprogram.h"
 #include "datetext.h"
 #include "testenv.h"
+#include "weston.h"
 
 namespace {
 
@@ -21,17 +23,22 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
 {
     if (mayPassClockRight())
         GTEST_SKIP() << "run the tests without CAP_SYS_TIME";
+    enum Display { Offscreen, X11, Wayland };
     const struct {
         const char* how;
-        int signal;  // 0: the X server goes away
+        int signal;  // 0: the display server goes away
+        Display display;
         bool recordKept;  // by a guard that put the date back: the next start removes it
-    } cases[] = {{"kill -9", SIGKILL, true}, {"a crash", SIGSEGV, true}, {"abort", SIGABRT, true},
-                 {"a normal end", SIGTERM, false}, {"a lost display", 0, false}};
+    } cases[] = {{"kill -9", SIGKILL, Offscreen, true}, {"a crash", SIGSEGV, Offscreen, true},
+                 {"abort", SIGABRT, Offscreen, true}, {"a normal end", SIGTERM, Offscreen, false},
+                 {"a lost X display", 0, X11, false}, {"a normal end on weston", SIGTERM, Wayland, false},
+                 {"a lost Wayland compositor", 0, Wayland, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         QStringList environment = {QStringLiteral("QT_QPA_PLATFORM=offscreen")};
         QProcess server;
-        if (!c.signal) {
+        Weston weston;
+        if (c.display == X11) {
             const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
             if (xvfb.isEmpty())
                 GTEST_SKIP() << "needs Xvfb";
@@ -39,6 +46,10 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
             ASSERT_TRUE(QTest::qWaitFor([&] { return server.canReadLine(); }, 10000));
             environment = QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"),
                                       QStringLiteral("DISPLAY=:") + QString::fromLatin1(server.readLine().trimmed())};
+        } else if (c.display == Wayland) {
+            if (!weston.start())
+                GTEST_SKIP() << "needs weston";
+            environment = weston.environment();
         }
         // The date changes on start-up, to three days ago.
         TestFolders folders;
@@ -55,7 +66,7 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         if (c.signal)
             ::kill(static_cast<pid_t>(program.process.processId()), c.signal);
         else
-            server.terminate();
+            (c.display == X11 ? server : weston.process).terminate();
         ASSERT_TRUE(program.process.waitForFinished(20000));
         if (!c.signal) {
             EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
@@ -67,7 +78,8 @@ TEST(Program, HoweverItEndsTheRealDateComesBack)
         EXPECT_EQ(program.clock("set_count"), 2);  // the set at start-up and the one that put the real date back
         EXPECT_EQ(program.clock("foreign_sets"), 0);  // both by the guard
         EXPECT_LT(std::llabs(program.clock("offset_ns")), 2000000000LL);
-        EXPECT_EQ(bool(getSetting("", "RestoreRecord")), c.recordKept);
+        EXPECT_EQ(bool(getSetting("", "RestoreRecord")), c.recordKept)
+            << program.process.readAllStandardError().toStdString();
     }
 }
 

@@ -42,12 +42,14 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstForwardOrHandsItsDateAndHea
     const struct {
         const char* what;
         std::optional<QString> date;
-        bool done;  // what the window answers
+        QString token;  // the launcher's, for the window to come forward with on Wayland
+        bool done;      // what the window answers
         const char* message;
     } cases[] = {
-        {"no date", std::nullopt, true, ""},
-        {"a date set", QStringLiteral("05/05/2030"), true, "Date is now:  05/05/2030"},
-        {"a date refused", QStringLiteral("tomorrow"), false, "That date is not in an acceptable format!"},
+        {"no date", std::nullopt, QStringLiteral("launcher-7"), true, ""},
+        {"no date, no token", std::nullopt, {}, true, ""},
+        {"a date set", QStringLiteral("05/05/2030"), QStringLiteral("launcher-8"), true, "Date is now:  05/05/2030"},
+        {"a date refused", QStringLiteral("tomorrow"), {}, false, "That date is not in an acceptable format!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -63,12 +65,13 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstForwardOrHandsItsDateAndHea
 
         SingleInstance second(QStringLiteral("ravodor"), runtime.path());
         EXPECT_FALSE(second.tryLead());
-        const SingleInstance::Answer answer = second.askLeader(c.date);
+        const SingleInstance::Answer answer = second.askLeader(c.date, c.token);
         EXPECT_TRUE(answer.reached) << answer.message.toStdString();
         EXPECT_EQ(answer.done, c.done);
         EXPECT_EQ(answer.message.toStdString(), c.message);
         EXPECT_EQ(handed, c.date ? QStringList{*c.date} : QStringList());
-        EXPECT_EQ(forward.count(), 1);
+        ASSERT_EQ(forward.count(), 1);
+        EXPECT_EQ(forward.at(0).at(0).toString(), c.token);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "appicon.h"
+#include "comeforward.h"
 #include "commandline.h"
 #include "commandrun.h"
 #include "datekeeper.h"
@@ -21,6 +22,7 @@
 #include "lastchance.h"
 #include "makelauncher.h"
 #include "nodisplay.h"
+#include "waylandloss.h"
 #include "processinfo.h"
 #include "quitsignals.h"
 #include "runat.h"
@@ -108,12 +110,8 @@ int main(int argc, char* argv[])
     services.programFolder = QDir::toNativeSeparators(QApplication::applicationDirPath()).toLocal8Bit().toStdString();
 
     frmMain window(services);
-    QObject::connect(&single, &SingleInstance::activationRequested, &window, [&window] {
-        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-        window.show();
-        window.raise();
-        window.activateWindow();
-    });
+    QObject::connect(&single, &SingleInstance::activationRequested, &window,
+                     [&window](const QString& token) { comeForward(&window, token); });
     single.onDateHanded = [&window](const QString& date, const SingleInstance::Reply& answer) {
         window.setHandedDate(date, answer);
     };
@@ -123,6 +121,7 @@ int main(int argc, char* argv[])
         single.listen();
     });
     LastChance lastChance([&window] { window.restoreAtExit(); });
+    WaylandLossRestore waylandLoss;
 
     // A signal or the end of the desktop session closes the window like the
     // close box does, so the real date comes back.

@@ -103,7 +103,7 @@ int runAt(const QString& dateText, const std::vector<std::string>& arguments, co
     keeper.onSyncNotResumed = [](const AppError& error) { say(syncNotResumedMessage(error)); };
     // A program that ended with the date altered is put right first.
     // One still running is named once, by the refusal below.
-    if (const Recovery recovery = keeper.recover(); recovery.found && !recovery.running)
+    if (const Recovery recovery = keeper.recover(); !recovery.nothingToTell() && !recovery.running)
         say(recoveryMessage(recovery, dates));
     if (const AppError error = keeper.setDate(DateText::toCivil(wanted)); error && error.number != kErrUnconfirmed)
         return refuse(error, wanted);

@@ -12,8 +12,11 @@ int secondStart(SingleInstance& single, const CommandLine& commandLine)
         say(lock.refusal());
         return kExitTempFail;
     }
+    // The launcher's token lets the window come forward on Wayland; it is
+    // this start's, which shows no window of its own.
     const SingleInstance::Answer answer =
-        single.askLeader(commandLine.hasDate ? std::optional<QString>(commandLine.date) : std::nullopt);
+        single.askLeader(commandLine.hasDate ? std::optional<QString>(commandLine.date) : std::nullopt,
+                         qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
     if (!answer.reached) {
         // A holder whose note is not written yet may still be a window.
         say(lock.holder() == ProgramLock::Window ? answer.message : lock.refusal());

@@ -42,12 +42,12 @@ public:
     explicit SingleInstanceListener(SingleInstance* owner) : QObject(owner), owner_(owner) {}
 
 public slots:
-    Q_SCRIPTABLE void Activate() { emit owner_->activationRequested(); }
+    Q_SCRIPTABLE void Activate(const QString& token) { emit owner_->activationRequested(token); }
     // Answers whether the date is in effect and the window's message, once
     // the window has acted.
-    Q_SCRIPTABLE bool SetDate(const QString& date, QString& text)
+    Q_SCRIPTABLE bool SetDate(const QString& date, const QString& token, QString& text)
     {
-        emit owner_->activationRequested();
+        emit owner_->activationRequested(token);
         if (!owner_->onDateHanded) {
             text = QStringLiteral("This window takes no date.");
             return false;
@@ -102,7 +102,7 @@ void SingleInstance::listen()
     bus.registerService(service_);
 }
 
-SingleInstance::Answer SingleInstance::askLeader(const std::optional<QString>& date)
+SingleInstance::Answer SingleInstance::askLeader(const std::optional<QString>& date, const QString& activationToken)
 {
     Answer answer;
     const qint64 pid = lock_ ? lock_->holderPid() : 0;
@@ -123,6 +123,7 @@ SingleInstance::Answer SingleInstance::askLeader(const std::optional<QString>& d
                                                        date ? QStringLiteral("SetDate") : QStringLiteral("Activate"));
     if (date)
         call << *date;
+    call << activationToken;
     // The leader answers once its first frame is out; a set may wait for a
     // password prompt as long as the user takes, and the bus tells if the
     // leader ends meanwhile.

@@ -36,8 +36,9 @@ public:
         QString message;       // the window's own words about the set
     };
     // From a later start: hands `date` to the leading window, as if typed
-    // there and Set pressed, or with no date only brings it forward.
-    Answer askLeader(const std::optional<QString>& date);
+    // there and Set pressed, or with no date only brings it forward; with
+    // the activation token this start was given, for the window to use.
+    Answer askLeader(const std::optional<QString>& date, const QString& activationToken = {});
 
     // Called in the leader with a date from a later start; `answer` is called
     // once, with whether the date is in effect and the window's message.
@@ -45,8 +46,8 @@ public:
     std::function<void(const QString& date, const Reply& answer)> onDateHanded;
 
 signals:
-    // A later start asked this one to come to the front.
-    void activationRequested();
+    // A later start asked this one to come to the front, with its token.
+    void activationRequested(const QString& activationToken);
 
 private:
     QString name_;

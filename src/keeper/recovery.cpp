@@ -30,10 +30,11 @@ Recovery restoreFromRecord(const RestoreRecord& record, SystemClock& clock, Date
     if (result.sameBoot) {
         const std::int64_t realNs = record.realInstantAt(clock.bootNs());
         result.realDate = clock.localDate(SystemClock::floorSeconds(realNs));
+        result.wasRight = std::llabs(clock.nowNs() - realNs) < kRightEnoughNs || clock.today() == result.realDate;
         // Whole days only: a time of day that others corrected stays theirs.
         if (result.realDate.isNull())
             result.clock = AppError::invalidCall();
-        else if (std::llabs(clock.nowNs() - realNs) >= kRightEnoughNs && clock.today() != result.realDate) {
+        else if (!result.wasRight) {
             result.clock = changer.adopt(result.realDate, false);
             if (!result.clock)
                 result.clock = changer.undo(interactive);

@@ -16,6 +16,7 @@ struct Recovery {
     bool sameBoot = false;  // the real date could be computed
     CivilDate wasSet;       // the date the record says was in effect
     CivilDate realDate;     // the real date (same boot only)
+    bool wasRight = false;  // the real date was in effect already: the guard had put it back
     AppError clock;         // putting the real date back failed
     AppError sync;          // switching time sync back on failed
     // Not acted on (yet): the record stays, and nothing new may be altered.
@@ -23,6 +24,8 @@ struct Recovery {
     bool guardBusy = false;    // the guard of that run still runs: it undoes its own changes
     std::string otherMachine;  // the record is of this other machine, whose clock this one cannot see
     bool pending() const { return running > 0 || guardBusy || !otherMachine.empty() || clock; }
+    // Nothing the user has to hear of: the date was back and sync runs.
+    bool nothingToTell() const { return !found || (wasRight && !pending() && !sync); }
 };
 
 // Puts the real date back when the record is of this boot, and resumes

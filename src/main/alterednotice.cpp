@@ -6,6 +6,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <utility>
+
 #include "version.h"
 
 namespace {
@@ -25,7 +27,8 @@ QDBusMessage call(const QString& method)
 
 }  // namespace
 
-AlteredNotice::AlteredNotice(QObject* parent, std::function<void()> reset, std::function<void()> show)
+AlteredNotice::AlteredNotice(QObject* parent, std::function<void()> reset,
+                             std::function<void(const QString&)> show)
     : QObject(parent), reset_(std::move(reset)), show_(std::move(show))
 {
 }
@@ -59,6 +62,8 @@ bool AlteredNotice::connectBus()
                     SLOT(actionInvoked(uint, QString)));
         bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                     SLOT(closed(uint, uint)));
+        bus.connect(kService, kPath, kInterface, QStringLiteral("ActivationToken"), this,
+                    SLOT(activationToken(uint, QString)));
     }
     return connected_;
 }
@@ -151,10 +156,17 @@ void AlteredNotice::actionInvoked(uint id, const QString& key)
     if (id != id_ || !id_)
         return;
     sinceAction_.start();
+    const QString token = std::exchange(token_, QString());
     if (key == kResetKey)
         reset_();
     else if (key == kDefaultKey)
-        show_();
+        show_(token);
+}
+
+void AlteredNotice::activationToken(uint id, const QString& token)
+{
+    if (id == id_ && id_)
+        token_ = token;
 }
 
 void AlteredNotice::closed(uint id, uint reason)

@@ -16,8 +16,9 @@ class AlteredNotice : public QObject {
     Q_OBJECT
 public:
     // `reset` is what the notification's "Reset to actual date" does,
-    // `show` what a click on the notification does.
-    AlteredNotice(QObject* parent, std::function<void()> reset, std::function<void()> show);
+    // `show` what a click on the notification does, with the service's
+    // activation token where it gave one.
+    AlteredNotice(QObject* parent, std::function<void()> reset, std::function<void(const QString&)> show);
     ~AlteredNotice() override;
 
     // Shows or updates the notification naming both dates.
@@ -33,9 +34,11 @@ private:
     void notifyAnswered(QDBusPendingCallWatcher* call);
     Q_SLOT void actionInvoked(uint id, const QString& key);
     Q_SLOT void closed(uint id, uint reason);
+    Q_SLOT void activationToken(uint id, const QString& token);
 
     std::function<void()> reset_;
-    std::function<void()> show_;
+    std::function<void(const QString&)> show_;
+    QString token_;             // for the action that follows
     QString connection_;  // empty until the bus was tried
     bool connected_ = false;
     enum class Capabilities { Unknown, Asked, NoActions, Actions } capabilities_ = Capabilities::Unknown;

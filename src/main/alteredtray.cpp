@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "alterednotice.h"
+#include "comeforward.h"
 #include "appicon.h"
 
 AlteredTray::AlteredTray(QWidget* window, QAbstractButton* reset, QAbstractButton* exit,
@@ -83,7 +84,8 @@ void AlteredTray::noticeOrNot(bool trayThere)
         return;
     }
     if (!notice_)
-        notice_ = new AlteredNotice(this, [this] { resetFromOutside(); }, [this] { showWindow(); });
+        notice_ = new AlteredNotice(
+            this, [this] { resetFromOutside(); }, [this](const QString& token) { showWindow(token); });
     notice_->showAltered(inEffect_, real_);
 }
 
@@ -103,7 +105,7 @@ void AlteredTray::create()
     menu_ = std::make_unique<QMenu>();
     menu_->setObjectName(QStringLiteral("menuTray"));
     resetItem_ = menu_->addAction(QStringLiteral("Reset to actual date"), reset_, &QAbstractButton::click);
-    menu_->addAction(QStringLiteral("Show"), this, &AlteredTray::showWindow);
+    menu_->addAction(QStringLiteral("Show"), this, [this] { showWindow(); });
     exitItem_ = menu_->addAction(QStringLiteral("Exit"), exit_, &QAbstractButton::click);
     connect(menu_.get(), &QMenu::aboutToShow, this, &AlteredTray::menuOpening);
 
@@ -125,10 +127,7 @@ void AlteredTray::menuOpening()
     exitItem_->setEnabled(free && exit_->isEnabled());
 }
 
-void AlteredTray::showWindow()
+void AlteredTray::showWindow(const QString& activationToken)
 {
-    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    comeForward(window_, activationToken);
 }

@@ -35,7 +35,7 @@ public:
     static constexpr int kWatchMs = 2000;
 
 private:
-    void showWindow();
+    void showWindow(const QString& activationToken = {});
     void menuOpening();
     void create();
     void watch();

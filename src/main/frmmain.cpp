@@ -16,9 +16,11 @@
 #include "accessibility.h"
 #include "controls.h"
 #include "datekeeper.h"
+#include "enterkey.h"
 #include "keepermessages.h"
 #include "registry.h"
 #include "settingskey.h"
+#include "steadywindows.h"
 #include "twips.h"
 
 namespace {
@@ -33,6 +35,7 @@ frmMain::frmMain(Services& services, QWidget* parent) : QMainWindow(parent), ser
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
     installAccessibility();
+    installSteadyWindows();
     createControls();
     createMenus();
     setTabOrder();
@@ -112,12 +115,14 @@ void frmMain::createControls()
     // A focused button takes Enter itself; anywhere else Enter presses Set.
     for (QPushButton* button : {cmdSet, cmdReset, cmdAbout, cmdHide, cmdExit})
         button->setAutoDefault(true);
+    pressOnEnter(Text2, cmdSet);
 
     Check1 = named(new QCheckBox(QStringLiteral("Change date on startup"), client), "Check1");
     placeTwips(Check1, 300, 1980, 3195, 225);
     Check1->setToolTip(QStringLiteral(
         " Let Ravodor automatically change the system date next time it starts"
         " (it will use the last executed 'Alter date' setting) "));
+    pressOnEnter(Check1, cmdSet);
 
     // State holders below the client area, never shown.
     lblHIDDENorgdate = named(new QLabel(QStringLiteral("lblHIDDENorgdate"), client), "lblHIDDENorgdate");
@@ -176,7 +181,7 @@ void frmMain::Form_Load()
     const Recovery recovery = keeper.recover();
     watchGuard();
     const DateText& dates = services_.dates;
-    if (recovery.found)
+    if (!recovery.nothingToTell())
         showMessage(recoveryMessage(recovery, dates));
     startDate_ = dates.parse(dates.format(DateText::toQDate(keeper.realDate())));
     const QString startText = dates.format(startDate_);
@@ -251,15 +256,6 @@ void frmMain::Text2_Change()
 void frmMain::cmdHide_Click()
 {
     setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
-}
-
-void frmMain::keyPressEvent(QKeyEvent* event)
-{
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdSet->isEnabled()) {
-        cmdSet->click();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)

@@ -20,6 +20,7 @@
 
 #include "controls.h"
 #include "datekeeper.h"
+#include "enterkey.h"
 #include "keepermessages.h"
 #include "errorreport.h"
 #include "frmmain.h"
@@ -109,10 +110,12 @@ void frmPresets::createControls()
     placeTwips(cmdDone, 210, 225, 3255, 315);
     connect(cmdDone, &QPushButton::clicked, this, &frmPresets::cmdDone_Click);
 
-    // No default button: Enter does not pick, add or close by accident.
+    // No default button: Enter in a box or the list does not pick, add or
+    // close by accident; on a focused button it presses that one.
     for (QPushButton* button : {cmdPick, cmdRemove, cmdAdd, cmdDone}) {
         button->setAutoDefault(false);
         button->setDefault(false);
+        pressOnEnter(button, button);
     }
     QWidget* order[] = {List1, cmdPick, cmdRemove, txtPresetDescription, txtPresetDate, cmdAdd, cmdDone};
     for (size_t i = 1; i < std::size(order); ++i)

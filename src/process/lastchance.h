@@ -17,6 +17,11 @@ public:
     LastChance& operator=(const LastChance&) = delete;
 };
 
+// Runs the restore of the living LastChance now, for a library that is about
+// to end the process with _exit(), which runs no exit hooks (Qt's Wayland
+// plugin does when the compositor goes away).
+void lastChanceNow();
+
 // Implemented per system (lastchance_unix.cpp / lastchance_win.cpp).
 void registerExitHook(void (*hook)());
 void limitTimeLeft(unsigned seconds);

@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "controls.h"
+#include "enterkey.h"
 #include "launcher.h"
 #include "processinfo.h"
 #include "programstart.h"
@@ -104,6 +105,7 @@ void frmRunProgram::createControls()
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in a box runs the program, as in any run dialog.
     cmdRun->setDefault(true);
+    pressOnEnter(chkTime, cmdRun);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdRun);
