@@ -115,7 +115,8 @@ dpkg-deb -b "$old" "$work/ravodor_2.0.7.deb" >/dev/null
 echo "ravodor ravodor/members-change-date boolean true" | debconf-set-selections
 dpkg -i --force-depends --no-triggers "$work/ravodor_2.0.7.deb" >"$work/out" 2>&1 || fail "2.0.7: $(tail -n 3 "$work/out")"
 rm -f "$mark"
-dpkg -i --no-triggers "$deb" "$window_deb" >"$work/out" 2>&1 || fail "upgrade from 2.0.7: $(tail -n 3 "$work/out")"
+# As apt asks it: ravodor 2.0.7 is deconfigured while ravodor-cli comes in.
+dpkg -i --auto-deconfigure --no-triggers "$deb" "$window_deb" >"$work/out" 2>&1 || fail "upgrade from 2.0.7: $(cat "$work/out")"
 expect "upgraded from 2.0.7" "$yes"
 grep -qF "an administrator's dpkg-statoverride decides" "$work/out" && fail "upgraded from 2.0.7: the override is called an administrator's"
 [ "$(dpkg-query -W -f='${Version}' ravodor)" = 2.1.0 ] || fail "upgraded from 2.0.7: ravodor is not 2.1.0"

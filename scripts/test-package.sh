@@ -109,7 +109,9 @@ grep -qE 'chmod [0-7]*[4-7][0-7]{3}|chmod [a-z,]*[+=][a-z]*s' "$work/control/pos
 bash scripts/test-maintscripts.sh "$deb" "$window_deb" || fail "the maintainer scripts"
 
 # Lintian's root warning is not about the package.
-lintian --allow-root --display-info "${deb%.deb}"*.changes 2>&1 | tee "$work/lintian" || true
+# The .changes holds both packages and the source.
+changes=$(ls "${deb%/*}"/ravodor_*.changes) || fail "no .changes beside $deb"
+lintian --allow-root --display-info $changes 2>&1 | tee "$work/lintian" || true
 grep -E '^[EW]: ' "$work/lintian" && fail "lintian has errors or warnings"
 
 desktop-file-validate "$work/root/usr/share/applications/org.example.ravodor.desktop" | tee "$work/desktop"
