@@ -39,6 +39,36 @@ loaded "$window" --at 2030-01-01
 loaded "$window" --at 2030-01-01T12:00 -- /bin/true
 loaded "$window"
 
+# A server's install: the command line's package without the window's. The
+# program and its parts copied as installed, the window's library left out.
+server=$home/server/usr
+rel=$(realpath --relative-to="$(dirname "$program")" "$parts")
+mkdir -p "$server/bin" "$server/bin/$rel"
+cp "$program" "$server/bin/ravodor"
+cp "$parts/libravodor-commandline.so" "$parts/libravodor-at.so" "$server/bin/$rel/"
+run_server() {
+    env HOME="$home" LD_PRELOAD="$fakeclock" FAKECLOCK_STATE="$home/clock" FAKECLOCK_DENY=1 "$@" \
+        >"$home/out" 2>&1 </dev/null
+    echo $?
+}
+missing="install the package ravodor"
+for start in "DISPLAY=:99 $server/bin/ravodor" "$server/bin/ravodor --date 2030-01-01 -platform offscreen"; do
+    # shellcheck disable=SC2086
+    status=$(run_server $start)
+    if [ "$status" != 69 ] || ! grep -q "$missing" "$home/out"; then
+        echo "FAIL: without the window's package, $start: $status $(cat "$home/out")"
+        failed=1
+    fi
+done
+for arguments in "--help" "--at 2030-01-01 --only -- /bin/true" "--only --bisect 2030-01-01..2030-01-02 -- /bin/false"; do
+    # shellcheck disable=SC2086
+    status=$(run_server "$server/bin/ravodor" $arguments)
+    if [ "$status" = 69 ] || grep -q "$missing" "$home/out"; then
+        echo "FAIL: without the window's package, ravodor $arguments: $(cat "$home/out")"
+        failed=1
+    fi
+done
+
 # --at without --only sets the clock: its part is read, not run.
 if ldd "$parts/libravodor-at.so" | grep -Eq "$window"; then
     echo "FAIL: --at's part needs a window library"
