@@ -113,16 +113,20 @@ sed -i -e 's/^Package: .*/Package: ravodor/' -e 's/^Version: .*/Version: 2.0.7/'
     "$old/DEBIAN/control"
 dpkg-deb -b "$old" "$work/ravodor_2.0.7.deb" >/dev/null
 echo "ravodor ravodor/members-change-date boolean true" | debconf-set-selections
-dpkg -i --force-depends --no-triggers "$work/ravodor_2.0.7.deb" >"$work/out" 2>&1 || fail "2.0.7: $(tail -n 3 "$work/out")"
+dpkg -i --force-depends --no-triggers "$work/ravodor_2.0.7.deb" >"$work/out" 2>&1 \
+    || fail "2.0.7: $(tail -n 3 "$work/out")"
 rm -f "$mark"
 # As apt asks it: ravodor 2.0.7 is deconfigured while ravodor-cli comes in.
-dpkg -i --auto-deconfigure --no-triggers "$deb" "$window_deb" >"$work/out" 2>&1 || fail "upgrade from 2.0.7: $(cat "$work/out")"
+dpkg -i --auto-deconfigure --no-triggers "$deb" "$window_deb" >"$work/out" 2>&1 \
+    || fail "upgrade from 2.0.7: $(cat "$work/out")"
 expect "upgraded from 2.0.7" "$yes"
-grep -qF "an administrator's dpkg-statoverride decides" "$work/out" && fail "upgraded from 2.0.7: the override is called an administrator's"
+grep -qF "an administrator's dpkg-statoverride decides" "$work/out" \
+    && fail "upgraded from 2.0.7: the override is called an administrator's"
 [ "$(dpkg-query -W -f='${Version}' ravodor)" = 2.1.0 ] || fail "upgraded from 2.0.7: ravodor is not 2.1.0"
 debconf-show ravodor-cli | grep -q 'members-change-date: true' || fail "upgraded from 2.0.7: the answer is lost"
 dpkg -P --no-triggers ravodor ravodor-cli >/dev/null 2>&1 || fail "purge after the upgrade"
-[ -z "$(debconf-show ravodor-cli 2>/dev/null)$(debconf-show ravodor 2>/dev/null)" ] || fail "purged after the upgrade, the answer is left"
+[ -z "$(debconf-show ravodor-cli 2>/dev/null)$(debconf-show ravodor 2>/dev/null)" ] \
+    || fail "purged after the upgrade, the answer is left"
 [ -z "$(dpkg-statoverride --list "$guard")" ] || fail "purged after the upgrade, the override is left"
 
 # An administrator's override decides, whatever the answer, an identical one included.

@@ -60,7 +60,8 @@ for start in "DISPLAY=:99 $server/bin/ravodor" "$server/bin/ravodor --date 2030-
         failed=1
     fi
 done
-for arguments in "--help" "--at 2030-01-01 --only -- /bin/true" "--only --bisect 2030-01-01..2030-01-02 -- /bin/false"; do
+for arguments in "--help" "--at 2030-01-01 --only -- /bin/true" \
+    "--only --bisect 2030-01-01..2030-01-02 -- /bin/false"; do
     # shellcheck disable=SC2086
     status=$(run_server "$server/bin/ravodor" $arguments)
     if [ "$status" = 69 ] || grep -q "$missing" "$home/out"; then
