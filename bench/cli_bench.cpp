@@ -1,9 +1,9 @@
 // The command line's cost side by side with Debian's `faketime 2030-01-01
 // /bin/true`: wall time from fork to the end of the run, and peak memory,
 // for --at DATE --only -- /bin/true, --at DATE -- /bin/true (on the fake
-// clock) and --help, of this tree's program and of the prototypes of the
-// command line's shape (shape_*.cpp). Every row runs in pairs with faketime,
-// the order turned each round.
+// clock) and --help, of this tree's program: its front alone, or the front
+// and the command line's part (a date in the locale's form, --help, --at).
+// Every row runs in pairs with faketime, the order turned each round.
 //
 // CPU time and page faults are wait4()'s too, the run's waited-for
 // descendants included: the faults (the pages mapped in, most of them the
@@ -141,17 +141,11 @@ int main(int argc, char** argv)
         return arguments;
     };
     std::vector<Row> rows = {
-        {"today --only", with(program, only_)},
-        {"today --at", with(program, at), true},
-        {"today --help", with(program, {"--help"})},
-        {"qtcore --only", with(RAVODOR_SHAPE_CORE, only_)},
-        {"qtcore --at", with(RAVODOR_SHAPE_CORE, at), true},
-        {"qtcore --help", with(RAVODOR_SHAPE_CORE, {"--help"})},
-        {"plain --only", with(RAVODOR_SHAPE_PLAIN, only_)},
-        {"plain --only, locale's date", with(RAVODOR_SHAPE_PLAIN, {"--at", "31 Dec 2029", "--only", "--", "/bin/true"})},
-        {"plain --help", with(RAVODOR_SHAPE_PLAIN, {"--help"})},
-        {"static --only", with(RAVODOR_SHAPE_PLAIN_STATIC, only_)},
-        {"static --help", with(RAVODOR_SHAPE_PLAIN_STATIC, {"--help"})},
+        {"ravodor --only", with(program, only_)},
+        {"ravodor --only, locale's date", with(program, {"--at", "31 Dec 2029", "--only", "--", "/bin/true"})},
+        {"ravodor --at", with(program, at), true},
+        {"ravodor --help", with(program, {"--help"})},
+        {"ravodor --version", with(program, {"--version"})},
     };
     if (!only.empty()) {
         std::vector<Row> chosen;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from this tree into build-deb/ and prints the
-# .deb's path on the last line. Installs what building it needs first.
+# Builds the Debian packages from this tree into build-deb/ and prints the
+# paths of the two .debs on the last two lines: ravodor-cli's, then ravodor's. Installs what building it needs first.
 # The tests are left to CI (scripts/test.sh): the package is built without them.
 # The source package is built too, so that lintian sees it.
 set -euo pipefail
@@ -30,6 +30,8 @@ tar -C "$top" --exclude=./.git --exclude='./build*' --exclude='./obj-*' -cf - . 
 (cd "$out/ravodor" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -jauto)
 
 version=$(dpkg-parsechangelog -l debian/changelog -S Version)
-deb=$out/ravodor_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).deb
-[ -f "$deb" ] || { echo "no package was made: $deb" >&2; exit 1; }
-echo "$deb"
+for package in ravodor-cli ravodor; do
+    deb=$out/${package}_${version}_$(dpkg-architecture -q DEB_HOST_ARCH).deb
+    [ -f "$deb" ] || { echo "no package was made: $deb" >&2; exit 1; }
+    echo "$deb"
+done

@@ -103,9 +103,9 @@ TEST_F(AboutTest, ShowsTheTitleVersionAndNotices)
     EXPECT_EQ(about.windowTitle(), "About");
     EXPECT_TRUE(about.isModal());
     EXPECT_EQ(caption(about, "lblprogtitle"), "Ravodor");
-    // Made from the project's version numbers, which are the program's 2.0.7.
+    // Made from the project's version numbers, which are the program's 2.1.0.
     EXPECT_EQ(caption(about, "lblversion"), QStringLiteral("Version " RAVODOR_PROJECT_VERSION));
-    EXPECT_EQ(caption(about, "lblversion"), "Version 2.0.7");
+    EXPECT_EQ(caption(about, "lblversion"), "Version 2.1.0");
     EXPECT_FALSE(caption(about, "lblcopyright2").trimmed().isEmpty());
     EXPECT_EQ(caption(about, "lbltext1"), "");
     EXPECT_EQ(caption(about, "lbltext2"), "");
@@ -187,7 +187,7 @@ TEST_F(AboutTest, OkClosesAndLeavesTheMainWindowAsItWas)
         bool shownModal = false;
         ASSERT_TRUE(whileAboutOpen([&](frmabout& about) {
             shownModal = about.isVisible() && about.isModal() && about.parentWidget() == window.get();
-            EXPECT_EQ(caption(about, "lblversion"), "Version 2.0.7");
+            EXPECT_EQ(caption(about, "lblversion"), "Version 2.1.0");
             close(about);
         }));
         EXPECT_TRUE(shownModal);

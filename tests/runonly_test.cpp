@@ -125,6 +125,27 @@ TEST_F(RunOnlyTest, TheCommandSeesTheDateRunningOnInItsChildrenWhileTheClockIsNe
     EXPECT_EQ(ravodor.clock("offset_ns"), 0);
 }
 
+// `ravodor` runs the plain form itself and hands any other to the command
+// line's part (`--at=DATE` is one): the command cannot tell which.
+TEST_F(RunOnlyTest, TheFrontAndTheCommandLinesPartPrepareTheCommandAlike)
+{
+    const QString command = QStringLiteral(
+        "date +%F; echo \"$LD_PRELOAD|$FAKETIME_DONT_FAKE_MONOTONIC\"; case $FAKETIME in +*) echo ahead;; esac");
+    QByteArray seen[2];
+    const QStringList routes[] = {{"--at", "2030-06-15"}, {"--at=2030-06-15"}};
+    for (int route = 0; route < 2; ++route) {
+        ChildProgram ravodor;
+        ravodor.start(routes[route] + QStringList{"--only", "--", "sh", "-c", command});
+        ASSERT_TRUE(ravodor.process.waitForFinished(20000));
+        EXPECT_EQ(ravodor.process.exitCode(), 0) << ravodor.process.readAllStandardError().toStdString();
+        seen[route] = ravodor.process.readAllStandardOutput();
+    }
+    EXPECT_TRUE(seen[0].startsWith("2030-06-15\n")) << seen[0].toStdString();
+    // libfaketime first, the preload already there after it.
+    EXPECT_TRUE(seen[0].contains("libfaketime.so.1:" RAVODOR_FAKECLOCK_SO "|1\nahead\n")) << seen[0].toStdString();
+    EXPECT_EQ(seen[0], seen[1]);
+}
+
 // A two-digit year is read by the locale's rule; at a terminal the reading is shown.
 TEST_F(RunOnlyTest, AtATerminalADateNotWrittenYyyyMmDdIsEchoedAsRead)
 {

@@ -9,15 +9,12 @@
 #include <string>
 #include <utility>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 #include "childcommand.h"
 #include "clock.h"
-#include "commandline.h"
 #include "commandrun.h"
 #include "datetext.h"
+#include "exitcodes.h"
+#include "faketimeenv.h"
 #include "preloadreach.h"
 #include "startreporter.h"
 
@@ -36,31 +33,6 @@ QString obstacleText(PreloadReach::Obstacle obstacle)
         break;
     }
     return {};
-}
-
-// Every process adds the same offset to the real time: they all see one
-// clock that runs on, whenever each starts. libfaketime's "start at" form
-// would start it afresh in each.
-QByteArray faketimeOffset(std::int64_t seconds)
-{
-    return (seconds >= 0 ? QByteArray("+") : QByteArray()) + QByteArray::number(qint64(seconds));
-}
-
-// libfaketime (0.9.10) makes shared memory named after the command's process,
-// for the programs it starts to share, and removes it only at a normal exit:
-// a command that ends by exec or by a signal leaves it. What is mapped stays.
-void removeFaketimeLeftovers(long pid)
-{
-#ifdef Q_OS_UNIX
-    for (const char* name : {"/dev/shm/faketime_shm_%1", "/dev/shm/sem.faketime_sem_%1"}) {
-        const QString path = QString::fromLatin1(name).arg(pid);
-        const QFileInfo file(path);
-        if (file.isFile() && !file.isSymLink() && file.ownerId() == ::geteuid())
-            QFile::remove(path);
-    }
-#else
-    Q_UNUSED(pid);
-#endif
 }
 
 // A time of day the zone skips or repeats on DATE, as it was taken.
@@ -87,7 +59,7 @@ int prepareOnly(const QString& dateText, const std::vector<std::string>& argumen
                         true};
     if (const int status = prepareCommand(dateText, arguments, span, reader, &command, why))
         return status;
-    const QString library = QStringLiteral(RAVODOR_FAKETIME_LIBRARY);
+    const QString library = QString::fromLocal8Bit(faketimeLibrary());
     if (!QFile::exists(library)) {
         *why = (window ? QStringLiteral("Showing a program a date of its own needs the package libfaketime: "
                                         "%1 is missing.")
@@ -127,16 +99,13 @@ int prepareOnly(const QString& dateText, const std::vector<std::string>& argumen
     launch->path = std::move(command.path);
     launch->environment.clear();
     // Whole seconds apart, so the fraction of a second runs on as it is.
-    launch->environment.append(qMakePair(QByteArray("FAKETIME"), faketimeOffset(launch->shownSecond - now)));
+    launch->environment.append(
+        qMakePair(QByteArray("FAKETIME"), QByteArray::fromStdString(faketimeOffset(launch->shownSecond - now))));
     // As after a set of the system clock, the clocks that measure time passing run as they did.
     launch->environment.append(qMakePair(QByteArray("FAKETIME_DONT_FAKE_MONOTONIC"), QByteArray("1")));
-    QByteArray preload = QFile::encodeName(library);
-    // The loader splits the list at blanks and colons. An outer --only's
-    // libfaketime is there already.
-    for (const QByteArray& entry : qgetenv("LD_PRELOAD").replace(' ', ':').split(':')) {
-        if (!entry.isEmpty() && entry != QFile::encodeName(library))
-            preload += ':' + entry;
-    }
+    // An outer --only's libfaketime is there already.
+    const QByteArray preload = QByteArray::fromStdString(
+        faketimePreload(faketimeLibrary(), qgetenv("LD_PRELOAD").constData()));
     launch->environment.append(qMakePair(QByteArray("LD_PRELOAD"), preload));
     return 0;
 }

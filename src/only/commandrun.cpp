@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "commandline.h"
+#include "exitcodes.h"
 #include "datetext.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Builds the real services, loads the main window and runs the event loop.
+// The window's library: builds the real services, loads the main window
+// and runs the event loop.
 
 #include <QApplication>
 #include <QDir>
@@ -14,65 +15,31 @@
 #include "appicon.h"
 #include "comeforward.h"
 #include "commandline.h"
-#include "commandrun.h"
 #include "datekeeper.h"
 #include "firstframe.h"
 #include "frmmain.h"
 #include "guard.h"
 #include "lastchance.h"
-#include "makelauncher.h"
 #include "nodisplay.h"
+#include "parts.h"
 #include "waylandloss.h"
 #include "processinfo.h"
 #include "quitsignals.h"
-#include "runat.h"
-#include "runbisect.h"
 #include "responsivechanger.h"
-#include "runonly.h"
 #include "secondstart.h"
 #include "settingskey.h"
 #include "shell.h"
 #include "singleinstance.h"
 #include "version.h"
 
-int main(int argc, char* argv[])
+RAVODOR_PART_ENTRY int ravodor_window_main(int argc, char* argv[])
 {
     // Names the settings key, the lock and the guard's record, as on Windows.
     const std::string exeBaseName =
         QFileInfo(QFile::decodeName(currentProgramPath().c_str())).completeBaseName().toStdString();
-
-    // Decided before any application object exists: none of these needs a
-    // display, the clock or the settings.
+    // The command line's part has read it already and found the window asked for.
     const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (commandLine.action == CommandLine::RunAt || commandLine.action == CommandLine::RunOnly
-        || commandLine.action == CommandLine::MakeLauncher || commandLine.hasDate)
-        echoReadDate(commandLine.date);
-    switch (commandLine.action) {
-    case CommandLine::Help:
-    case CommandLine::Version:
-        std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
-        return 0;
-    case CommandLine::Usage:
-        std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
-        return kExitUsage;
-    case CommandLine::RunAt:
-        return runAt(commandLine.date, commandLine.command, exeBaseName, commandLine.askPassword);
-    case CommandLine::RunOnly:
-        return runOnly(commandLine.date, commandLine.command, commandLine.reportFd);
-    case CommandLine::MakeLauncher:
-        return makeLauncher(commandLine.date, commandLine.command);
-    case CommandLine::Bisect:
-        return runBisect(commandLine.date, commandLine.command, commandLine.timeout);
-    case CommandLine::Window:
-        break;
-    }
-
-    // The window needs a display; the command line never does.
     const QString program = QFileInfo(QFile::decodeName(argc > 0 ? argv[0] : "ravodor")).fileName();
-    if (noDisplayNamed(commandLine)) {
-        std::fputs(noDisplayText(program).toLocal8Bit().constData(), stderr);
-        return kExitNoDisplay;
-    }
     std::optional<DisplayFailureNote> displayFailure(std::in_place, program);
     QApplication app(argc, argv);
     displayFailure.reset();
