@@ -24,6 +24,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "decimal.h"
 #include "processinfo.h"
 
 namespace {
@@ -43,19 +44,6 @@ bool holdsClockRight()
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     return syscall(SYS_capget, &header, data) != 0 || (data[CAP_SYS_TIME / 32].effective >> (CAP_SYS_TIME % 32)) & 1U;
-}
-
-bool parseNumber(const std::string& text, std::int64_t* value)
-{
-    if (text.empty() || text.size() > 20 || (text[0] != '-' && (text[0] < '0' || text[0] > '9')))
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0')
-        return false;
-    *value = parsed;
-    return true;
 }
 
 std::string userName(std::int64_t uid)
@@ -117,9 +105,9 @@ bool parseHoldNote(const std::string& text, HoldNote* note)
         values[i] = lines[i + 1].substr(prefix.size());
     }
     HoldNote parsed;
-    if (!parseNumber(values[0], &parsed.uid) || !parseNumber(values[1], &parsed.pid)
-        || !parseNumber(values[2], &parsed.sinceNs) || (values[3] != "0" && values[3] != "1")
-        || !parseNumber(values[4], &parsed.anchorWallNs) || !parseNumber(values[5], &parsed.anchorBootNs)
+    if (!parseDecimal(values[0], &parsed.uid) || !parseDecimal(values[1], &parsed.pid)
+        || !parseDecimal(values[2], &parsed.sinceNs) || (values[3] != "0" && values[3] != "1")
+        || !parseDecimal(values[4], &parsed.anchorWallNs) || !parseDecimal(values[5], &parsed.anchorBootNs)
         || values[6].size() > 64)
         return false;
     parsed.changed = values[3] == "1";

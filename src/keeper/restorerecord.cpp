@@ -5,12 +5,11 @@
 
 #include "restorerecord.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "decimal.h"
 #include "registry.h"
 
 namespace {
@@ -28,32 +27,6 @@ enum Field { kWall, kBoot, kBootId, kMachineId, kInEffect, kSyncPaused, kPid, kP
 constexpr bool kInVersion1[kFieldCount] = {true, true, true, false, true, true, true, true, false, false};
 // Linux counts process ids up to 2^22.
 constexpr std::int64_t kPidMax = 4194304;
-
-bool parseSigned(const std::string& text, std::int64_t* value)
-{
-    if (text.empty() || (text[0] != '-' && (text[0] < '0' || text[0] > '9')))
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0')
-        return false;
-    *value = parsed;
-    return true;
-}
-
-bool parseUnsigned(const std::string& text, std::uint64_t* value)
-{
-    if (text.empty() || text[0] < '0' || text[0] > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0')
-        return false;
-    *value = parsed;
-    return true;
-}
 
 bool inRange(std::int64_t value, std::int64_t low, std::int64_t high)
 {
@@ -154,14 +127,14 @@ bool parseRecord(const std::string& text, RestoreRecord* record)
         return false;
     RestoreRecord parsed;
     // Out of range is not a record: its sums would overflow, or it names no process.
-    if (!parseSigned(values[kWall], &parsed.anchorWallNs) || !inRange(parsed.anchorWallNs, 0, kRecordNsMax)
-        || !parseSigned(values[kBoot], &parsed.anchorBootNs) || !inRange(parsed.anchorBootNs, 0, kRecordNsMax)
+    if (!parseDecimal(values[kWall], &parsed.anchorWallNs) || !inRange(parsed.anchorWallNs, 0, kRecordNsMax)
+        || !parseDecimal(values[kBoot], &parsed.anchorBootNs) || !inRange(parsed.anchorBootNs, 0, kRecordNsMax)
         || !isBootId(values[kBootId]) || !isBootId(values[kMachineId])
         || !parseIsoDate(values[kInEffect], &parsed.inEffect)
         || (values[kSyncPaused] != "0" && values[kSyncPaused] != "1")
-        || !parseSigned(values[kPid], &parsed.pid) || !inRange(parsed.pid, 1, kPidMax)
-        || !parseUnsigned(values[kPidStart], &parsed.pidStart) || !parseSigned(values[kGuardPid], &parsed.guardPid)
-        || !inRange(parsed.guardPid, 0, kPidMax) || !parseUnsigned(values[kGuardStart], &parsed.guardStart))
+        || !parseDecimal(values[kPid], &parsed.pid) || !inRange(parsed.pid, 1, kPidMax)
+        || !parseDecimal(values[kPidStart], &parsed.pidStart) || !parseDecimal(values[kGuardPid], &parsed.guardPid)
+        || !inRange(parsed.guardPid, 0, kPidMax) || !parseDecimal(values[kGuardStart], &parsed.guardStart))
         return false;
     parsed.bootId = values[kBootId];
     parsed.machineId = values[kMachineId];
