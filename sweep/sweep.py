@@ -44,6 +44,8 @@ VICTIMS = ('program', 'guard', 'both', 'group')
 QUICKSET_DAYS = (1, 14, 21, 30, 60, 90, 120, 150, 180, 365, 730)
 # Long enough for a guard that answers a late call and then undoes.
 ENDING_TIMEOUT = 20.0
+# Longer than a guard takes to start under load.
+GUARD_WAIT = 5.0
 # The second user: another uid where the sweep runs as root, else the first one's with other folders.
 SECOND_UID = 65534
 SECOND_ROADS = ('at', 'set')
@@ -369,7 +371,9 @@ class Run:
             return
         guards = []
         if self.victim in ('guard', 'both'):
-            while not guards and program.poll() is None:
+            # Not forever: a start refused by the other user's hold never starts one.
+            deadline = time.monotonic() + GUARD_WAIT
+            while not guards and program.poll() is None and time.monotonic() < deadline:
                 guards = self.guards(sid)
                 if not guards:
                     time.sleep(0.005)
