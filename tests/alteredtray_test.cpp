@@ -128,6 +128,36 @@ TEST_F(AlteredTrayTest, ATrayThatComesOrComesBackWhileTheDateIsAlteredGetsTheIco
 }
 
 #ifndef _WIN32
+PrivateBus::Options notificationService(const char* capabilities)
+{
+    PrivateBus::Options options;
+    options.session = true;
+    options.notifications = capabilities;
+    return options;
+}
+
+long notifyCount(const PrivateBus& bus)
+{
+    const std::vector<std::string> calls = bus.notificationCalls();
+    return std::count_if(calls.begin(), calls.end(),
+                         [](const std::string& call) { return call.rfind("Notify ", 0) == 0; });
+}
+
+// As the service sends it about notification 1; false if the stand-in did not take the call.
+bool serviceSends(const char* name, const char* signature, const QVariant& second)
+{
+    QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                                       QStringLiteral("service"));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+    message << QString() << QString::fromLatin1(name) << QString::fromLatin1(signature)
+            << QVariantList{QVariant::fromValue(1u), second};
+    const bool taken = own.call(message).type() == QDBusMessage::ReplyMessage;
+    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    return taken;
+}
+
 // A stand-in notification service on a private session bus of each case's own.
 TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoesWithTheRealDate)
 {
@@ -147,10 +177,7 @@ TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        PrivateBus::Options options;
-        options.session = true;
-        options.notifications = c.capabilities;
-        const PrivateBus bus(options);
+        const PrivateBus bus(notificationService(c.capabilities));
         ASSERT_TRUE(bus.ok()) << bus.error();
         services.trayAvailable = [&c] { return c.tray; };
         const auto called = [&bus](const std::string& start) {
@@ -172,18 +199,11 @@ TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoes
                                              + c.actions + " " + hints + " 0");
         }
         if (c.backByAction) {
-            QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
-                                                               QStringLiteral("press"));
-            QDBusMessage press = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-                QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-            press << QString() << QStringLiteral("ActionInvoked") << QStringLiteral("us")
-                  << QVariantList{QVariant::fromValue(1u), QStringLiteral("reset")};
             // Pressed until it works: the service logs the call before the program has its answer, the id.
             EXPECT_TRUE(QTest::qWaitFor([&] {
-                return own.call(press).type() == QDBusMessage::ReplyMessage && clock.date() == QDate(2004, 1, 10);
+                return serviceSends("ActionInvoked", "us", QStringLiteral("reset"))
+                       && clock.date() == QDate(2004, 1, 10);
             }, 5000));
-            QDBusConnection::disconnectFromBus(QStringLiteral("press"));
         } else {
             child<QPushButton>("cmdReset")->click();
         }
@@ -192,10 +212,7 @@ TEST_F(AlteredTrayTest, WithoutATrayOneResidentNotificationNamesBothDatesAndGoes
             EXPECT_TRUE(QTest::qWaitFor([&] { return !called("CloseNotification 1").empty(); }, 5000));
         }
         QTest::qWait(200);
-        const std::vector<std::string> calls = bus.notificationCalls();
-        EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
-                                [](const std::string& call) { return call.rfind("Notify ", 0) == 0; }),
-                  c.tray ? 0 : 1);
+        EXPECT_EQ(notifyCount(bus), c.tray ? 0 : 1);
         window.reset();
     }
 }
@@ -221,42 +238,24 @@ TEST_F(AlteredTrayTest, AClickPassesTheTokenAndANotificationTheDaemonClosedComes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        PrivateBus::Options options;
-        options.session = true;
-        options.notifications = "body actions";
-        const PrivateBus bus(options);
+        const PrivateBus bus(notificationService("body actions"));
         ASSERT_TRUE(bus.ok()) << bus.error();
-        const auto notifies = [&bus] {
-            const std::vector<std::string> calls = bus.notificationCalls();
-            return std::count_if(calls.begin(), calls.end(),
-                                 [](const std::string& call) { return call.rfind("Notify ", 0) == 0; });
-        };
         QStringList shown;
         AlteredNotice notice(nullptr, [] {}, [&shown](const QString& given) { shown << given; });
         notice.showAltered(QStringLiteral("12/12/2001"), QStringLiteral("10/01/2004"));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return notifies() == 1; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notifyCount(bus) == 1; }, 5000));
         QTest::qWait(300);  // its answer, the id, has come
-        QDBusConnection own = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
-                                                           QStringLiteral("daemon"));
-        const auto emitSignal = [&own](const char* name, const char* signature, const QVariant& second) {
-            QDBusMessage message = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-                QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-            message << QString() << QString::fromLatin1(name) << QString::fromLatin1(signature)
-                    << QVariantList{QVariant::fromValue(1u), second};
-            EXPECT_EQ(own.call(message).type(), QDBusMessage::ReplyMessage);
-        };
-        if (c.token)
-            emitSignal("ActivationToken", "us", QString::fromLatin1(c.token));
+        if (c.token) {
+            EXPECT_TRUE(serviceSends("ActivationToken", "us", QString::fromLatin1(c.token)));
+        }
         if (c.click) {
-            emitSignal("ActionInvoked", "us", QStringLiteral("default"));
+            EXPECT_TRUE(serviceSends("ActionInvoked", "us", QStringLiteral("default")));
             EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 5000));
             EXPECT_EQ(shown.value(0), QString::fromLatin1(c.token));
         }
-        emitSignal("NotificationClosed", "uu", QVariant::fromValue(c.reason));
-        QDBusConnection::disconnectFromBus(QStringLiteral("daemon"));
+        EXPECT_TRUE(serviceSends("NotificationClosed", "uu", QVariant::fromValue(c.reason)));
         QTest::qWait(500);
-        EXPECT_EQ(notifies(), c.notifies);
+        EXPECT_EQ(notifyCount(bus), c.notifies);
     }
 }
 #endif

@@ -22,6 +22,16 @@ inline bool mayPassClockRight()
     return holds("CapPrm:") || (::geteuid() == 0 && holds("CapBnd:"));
 }
 
+// From the fake clock's state: "offset_ns" (from the real clock), "set_count"
+// or "foreign_sets" (not by the guard); 0 before the first set.
+inline qint64 fakeClockField(const QString& statePath, const char* field)
+{
+    QFile file(statePath);
+    const QByteArray state = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const int at = state.indexOf(QByteArray(field) + '=');
+    return at < 0 ? 0 : state.mid(at + qstrlen(field) + 1).split('\n').first().toLongLong();
+}
+
 struct ChildProgram {
     // No display and no bus of the machine's; `environment` ("NAME=value") goes on top.
     // `program` starts it, the real one by default.
@@ -46,15 +56,7 @@ struct ChildProgram {
 
     QString statePath() const { return dir.filePath(QStringLiteral("clock.state")); }
 
-    // "offset_ns" (from the real clock), "set_count" or "foreign_sets" (not by the
-    // guard); 0 before the first set.
-    qint64 clock(const char* field) const
-    {
-        QFile file(statePath());
-        const QByteArray state = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        const int at = state.indexOf(QByteArray(field) + '=');
-        return at < 0 ? 0 : state.mid(at + qstrlen(field) + 1).split('\n').first().toLongLong();
-    }
+    qint64 clock(const char* field) const { return fakeClockField(statePath(), field); }
 
     QTemporaryDir dir;
     QProcess process;
