@@ -16,12 +16,9 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <pwd.h>
-#include <sys/auxv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "decimal.h"
@@ -38,13 +35,6 @@ constexpr std::size_t kNoteMax = 1024;
 constexpr std::int64_t kBackWithinNs = 2 * kNsPerSecond;
 // A look by another start holds the lock for a moment: a take waits that long.
 constexpr int kTakeTries = 20;
-
-bool holdsClockRight()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    return syscall(SYS_capget, &header, data) != 0 || (data[CAP_SYS_TIME / 32].effective >> (CAP_SYS_TIME % 32)) & 1U;
-}
 
 std::string userName(std::int64_t uid)
 {
@@ -144,7 +134,7 @@ std::string leftWords(const HoldNote& note)
 std::string clockHoldPath()
 {
     // The tests' file only where no right of its own is at stake.
-    const bool ownRight = getauxval(AT_SECURE) != 0 || holdsClockRight();
+    const bool ownRight = mayUseClockRight();
     const char* file = ownRight ? nullptr : std::getenv("RAVODOR_CLOCK_HOLD");
     return file && *file ? file : RAVODOR_CLOCK_HOLD_FILE;
 }

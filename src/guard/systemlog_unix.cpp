@@ -9,14 +9,13 @@
 #include <iterator>
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <pwd.h>
-#include <sys/auxv.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
+
+#include "processinfo.h"
 
 namespace {
 
@@ -67,16 +66,6 @@ std::string callerSays()
            + ", arguments \"" + printable(words, 200) + "\"";
 }
 
-// Whether a set of the wall clock could reach the system's clock: without
-// the right, only a stand-in clock (a test's) takes it. Asked of the kernel
-// directly: a file to read could be out of reach (no descriptor left).
-bool holdsClockRight()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-    return syscall(SYS_capget, &header, data) != 0 || (data[CAP_SYS_TIME / 32].effective >> (CAP_SYS_TIME % 32)) & 1U;
-}
-
 std::string utcText(std::int64_t instantNs)
 {
     const time_t t = static_cast<time_t>(SystemClock::floorSeconds(instantNs));
@@ -91,7 +80,7 @@ std::string utcText(std::int64_t instantNs)
 
 SystemLog::SystemLog()
 {
-    const bool right = getauxval(AT_SECURE) != 0 || holdsClockRight();
+    const bool right = mayUseClockRight();
     const char* file = right ? nullptr : std::getenv("RAVODOR_GUARD_LOG");
     if (!right && !file)
         return;

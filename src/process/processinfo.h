@@ -16,3 +16,8 @@ std::string currentMachineId();
 // argv[0], which the caller chooses; "" when unknown.
 std::string currentProgramPath();
 std::string currentProgramFolder();
+// Started with the right to set the clock or in secure execution: where a
+// test's seam (a file named by the environment) must not be honoured. Asked
+// of the kernel directly: a file to read could be out of reach (no
+// descriptor left). Unix only.
+bool mayUseClockRight();

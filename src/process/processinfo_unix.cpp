@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include <linux/capability.h>
+#include <sys/auxv.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 std::int64_t currentProcessId()
@@ -63,4 +66,14 @@ std::string currentProgramFolder()
     const std::string file = currentProgramPath();
     const size_t slash = file.rfind('/');
     return slash == std::string::npos ? std::string() : file.substr(0, slash);
+}
+
+bool mayUseClockRight()
+{
+    if (getauxval(AT_SECURE) != 0)
+        return true;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    // Unknown counts as held.
+    return syscall(SYS_capget, &header, data) != 0 || (data[CAP_SYS_TIME / 32].effective >> (CAP_SYS_TIME % 32)) & 1U;
 }
