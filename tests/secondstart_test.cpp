@@ -46,8 +46,9 @@ TEST(SecondStart, HandsItsDateToTheWindowOrIsRefusedNamingTheHolder)
         ChildProgram first;
         first.start(c.first, {QStringLiteral("QT_QPA_PLATFORM=offscreen"), session});
         if (c.first.isEmpty())
+            // The lock, and beside it the note that names the window as its holder.
             ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return QFileInfo::exists(folders.configHome() + "/Zaduziro/ravodor/ravodor.lock"); }, 10000));
+                [&] { return QFileInfo(folders.configHome() + "/Zaduziro/ravodor/ravodor.holder").size() > 0; }, 10000));
         else
             ASSERT_TRUE(QTest::qWaitFor([&] { return first.process.canReadLine(); }, 10000));
 
