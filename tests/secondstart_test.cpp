@@ -45,10 +45,10 @@ TEST(SecondStart, HandsItsDateToTheWindowOrIsRefusedNamingTheHolder)
         TestFolders folders;
         ChildProgram first;
         first.start(c.first, {QStringLiteral("QT_QPA_PLATFORM=offscreen"), session});
+        // The lock, and beside it the note that names the window as its holder.
+        const QString holder = folders.configHome() + "/Zaduziro/ravodor/ravodor.holder";
         if (c.first.isEmpty())
-            // The lock, and beside it the note that names the window as its holder.
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return QFileInfo(folders.configHome() + "/Zaduziro/ravodor/ravodor.holder").size() > 0; }, 10000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(holder).size() > 0; }, 10000));
         else
             ASSERT_TRUE(QTest::qWaitFor([&] { return first.process.canReadLine(); }, 10000));
 
