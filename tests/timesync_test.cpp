@@ -4,10 +4,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <functional>
 
 #include "fakeservices.h"
+#include "responsivechanger.h"
 #include "testenv.h"
 #ifndef _WIN32
 #include "privatebus.h"
@@ -119,6 +122,29 @@ TEST_F(TimeSyncTest, ACloseDuringThePromptWaitsForTheSetAndThenPutsTheDateBack)
     EXPECT_TRUE(QTest::qWaitFor([this] { return endCount == 1; }, 2000));
     EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
     EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetTime", "SetTime", "SetNTP(true)"}));
+}
+
+// A lost display ends the process from the loop that waits for the answer:
+// the set may be made already, and is waited for and undone, not left.
+TEST_F(TimeSyncTest, TheLastChanceDuringTheSetWaitsForItAndPutsTheDateBack)
+{
+    useService(SyncState::On);
+    clock.failWith(AppError::permissionDenied());
+    services.keeper = std::make_shared<DateKeeper>(
+        clock, std::make_unique<ResponsiveChanger>(std::make_unique<LocalChanger>(clock, *service)),
+        "Software\\Zaduziro\\ravodor");
+    show();
+    service->duringShift = [] { QThread::msleep(300); };  // on the worker, the answer on its way
+    bool ended = false;
+    QTimer::singleShot(50, [&] {
+        window->restoreAtExit();
+        ended = true;
+        EXPECT_EQ(clock.date(), QDate(2004, 1, 10));
+        EXPECT_EQ(service->calls, (Calls{"SetNTP(false)", "SetTime", "SetTime", "SetNTP(true)"}));
+        EXPECT_FALSE(getSetting("", "RestoreRecord"));
+    });
+    set("12/12/2001");
+    EXPECT_TRUE(ended);
 }
 
 TEST_F(TimeSyncTest, AResumeThatFailsNamesTheWayOutInWordsOnceAndExitTriesAgainSilently)

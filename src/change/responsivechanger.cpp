@@ -10,6 +10,7 @@ SyncState ResponsiveChanger::syncState()
 {
     SyncState result = SyncState::None;
     runAside([&] {
+        const std::lock_guard<std::mutex> lock(calls_);
         result = inner_->syncState();
         return AppError::none();
     });
@@ -21,25 +22,32 @@ SyncState ResponsiveChanger::syncState()
 // process from inside it): it is made here.
 AppError ResponsiveChanger::setSync(bool on, bool interactive)
 {
-    const auto call = [&] { return inner_->setSync(on, interactive); };
+    const auto call = [&] { return serial([&] { return inner_->setSync(on, interactive); }); };
     return interactive ? runAside(call) : call();
 }
 
 AppError ResponsiveChanger::setDate(const CivilDate& date, bool interactive)
 {
-    const auto call = [&] { return inner_->setDate(date, interactive); };
+    const auto call = [&] { return serial([&] { return inner_->setDate(date, interactive); }); };
     return interactive ? runAside(call) : call();
 }
 
 AppError ResponsiveChanger::undo(bool interactive)
 {
-    const auto call = [&] { return inner_->undo(interactive); };
+    const auto call = [&] { return serial([&] { return inner_->undo(interactive); }); };
     return interactive ? runAside(call) : call();
 }
 
 AppError ResponsiveChanger::adopt(const CivilDate& realDate, bool syncPaused)
 {
-    return inner_->adopt(realDate, syncPaused);  // the guard's own bookkeeping: no prompt, no service
+    // The guard's own bookkeeping: no prompt, no service.
+    return serial([&] { return inner_->adopt(realDate, syncPaused); });
+}
+
+AppError ResponsiveChanger::serial(const std::function<AppError()>& call)
+{
+    const std::lock_guard<std::mutex> lock(calls_);
+    return call();
 }
 
 AppError ResponsiveChanger::runAside(const std::function<AppError()>& call)

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "datechanger.h"
 
@@ -27,6 +28,10 @@ public:
 
 private:
     AppError runAside(const std::function<AppError()>& call);
+    AppError serial(const std::function<AppError()>& call);
 
     std::unique_ptr<DateChanger> inner_;
+    // The last chance calls directly, perhaps while a call runs aside: it
+    // waits for that one's answer (a set the guard may have made) first.
+    std::mutex calls_;
 };

@@ -115,13 +115,16 @@ AppError DateKeeper::setDate(const CivilDate& date)
         if (AppError error = startAltering())
             return error;
     }
+    // In effect while asked: an end that comes meanwhile (a lost display)
+    // puts the real date back rather than read the clock the guard just set.
+    altered_ = true;
     AppError error = changer_->setDate(date, true);
     if (error && !unconfirmed(error)) {
+        altered_ = !first;
         if (first)
             undoStart();
         return error;
     }
-    altered_ = true;
     record_.inEffect = date;
     // The date is in effect already; a record that keeps its former date
     // still leads back to the real one.
@@ -141,18 +144,17 @@ AppError DateKeeper::startAltering()
     if (AppError error = writeRecord())
         return error;
     if (mustPause) {
-        if (AppError error = changer_->setSync(false, true)) {
-            if (error.number == kErrClockHeld) {
-                undoStart();
-                return error;
-            }
-            // A pause that may still settle is undone by switching sync on.
-            if (unconfirmed(error))
-                syncPaused_ = true;
-            undoStart();
-            return syncNotPaused(error);
-        }
+        // Paused while asked, as the record says: a pause that may still
+        // settle, or that an end meanwhile finds under way, is undone by
+        // switching sync on.
+        const bool wasPaused = syncPaused_;
         syncPaused_ = true;
+        if (AppError error = changer_->setSync(false, true)) {
+            if (!unconfirmed(error))
+                syncPaused_ = wasPaused;
+            undoStart();
+            return error.number == kErrClockHeld ? error : syncNotPaused(error);
+        }
     }
     return AppError::none();
 }
