@@ -4,14 +4,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # CI has twenty minutes: each step's share is said at the end.
-trap 'echo "test.sh: $SECONDS s in all"' EXIT
+shares=()
+step() {
+    local name=$1 start=$SECONDS
+    shift
+    "$@"
+    shares+=("$name $((SECONDS - start)) s")
+}
+trap 'printf "test.sh:"; printf " %s," "${shares[@]}"; echo " $SECONDS s in all"' EXIT
 
-bash scripts/install-deps.sh test
+step deps bash scripts/install-deps.sh test
 
 # The benchmarks are built too, never run, so that they cannot rot unseen
 # (docs/benchmarks.md): some twenty seconds on two cores.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAVODOR_BENCH=ON
-cmake --build build
+step build cmake --build build
 
 # As root the tests could move this machine's clock: drop that right first.
 drop=()
@@ -19,19 +26,19 @@ if [ "$(id -u)" -eq 0 ]; then
     drop=(setpriv --inh-caps=-sys_time --bounding-set=-sys_time)
 fi
 # A test that hangs fails after five minutes instead of holding CI.
-"${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
+step tests "${drop[@]}" ctest --test-dir build --output-on-failure -j2 --timeout 300
 # A short pass of the kill-point sweep (docs/robustness.md): under a minute,
 # 6 of its 16 runs with a second user.
-bash scripts/sweep.sh 10
-bash scripts/sweep.sh 6 $(( (RANDOM << 15) | RANDOM )) 2
+step sweep bash scripts/sweep.sh 10
+step sweep-2 bash scripts/sweep.sh 6 $(( (RANDOM << 15) | RANDOM )) 2
 
 # The Debian package, built and checked from outside; never installed.
-"${drop[@]}" bash scripts/test-package.sh
+step package "${drop[@]}" bash scripts/test-package.sh
 
 # The same tests with AddressSanitizer and UndefinedBehaviorSanitizer, and a
 # short pass of each fuzz target (docs/robustness.md).
-bash scripts/test-sanitizers.sh
-bash scripts/fuzz.sh 10
+step sanitizers bash scripts/test-sanitizers.sh
+step fuzz bash scripts/fuzz.sh 10
 
 # The Windows platform layer: cross-built with mingw-w64, tested under Wine.
-bash scripts/test-windows.sh
+step windows bash scripts/test-windows.sh
