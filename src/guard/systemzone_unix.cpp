@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr std::int64_t kDayNs = 86400 * kNsPerSecond;
-
 // The UTC offset the system's zone gives at `seconds`; false past its range.
 bool offsetAt(std::int64_t seconds, long* offset)
 {
@@ -42,7 +40,7 @@ bool SystemZoneLimit::allows(std::int64_t fromNs, std::int64_t toNs) const
     const std::int64_t moveNs = toNs - fromNs;
     for (const std::int64_t end : {to, to - 86400}) {
         long toOffset = 0;
-        if (offsetAt(end, &toOffset) && floorMod(moveNs + (toOffset - fromOffset) * kNsPerSecond, kDayNs) == 0)
+        if (offsetAt(end, &toOffset) && floorMod(moveNs + (toOffset - fromOffset) * kNsPerSecond, kNsPerDay) == 0)
             return true;
     }
     return false;

@@ -29,6 +29,7 @@ std::string isoDate(const CivilDate& date);
 bool parseIsoDate(const std::string& text, CivilDate* date);
 
 constexpr std::int64_t kNsPerSecond = 1000000000;
+constexpr std::int64_t kNsPerDay = 86400 * kNsPerSecond;  // a day without a change of offset
 
 class SystemClock {
 public:

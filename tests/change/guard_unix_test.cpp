@@ -36,8 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kCapSysTime = 25;
-constexpr std::int64_t kNsPerSecond = 1000000000;
 // The guard's exit statuses.
 constexpr int kNothingToDo = 0;
 constexpr int kBadCall = 2;
@@ -317,14 +315,14 @@ TEST_F(GuardUnixTest, NothingButWholeDaysCanBeAskedOfIt)
             ASSERT_NE(std::fgets(line, sizeof line, answers), nullptr);
             EXPECT_EQ(std::string(line).rfind(row.granted ? "0 " : "5 0 ", 0), 0u) << line;
         }
-        const std::int64_t dayNs = 86400 * kNsPerSecond, offset = fakeNumber("offset_ns");
+        const std::int64_t offset = fakeNumber("offset_ns");
         const std::int64_t realNs = fakeNumber("last_set_real_ns"), setNs = fakeNumber("last_set_ns");
         const std::int64_t shift = offset
                                    + (localIn(":/etc/localtime", realNs + offset).tm_gmtoff
                                       - localIn(":/etc/localtime", realNs).tm_gmtoff)
                                          * kNsPerSecond;
-        const std::int64_t timeOfDay = (shift % dayNs + dayNs) % dayNs;
-        EXPECT_LT(std::min(timeOfDay, dayNs - timeOfDay), kNsPerSecond);
+        const std::int64_t timeOfDay = (shift % kNsPerDay + kNsPerDay) % kNsPerDay;
+        EXPECT_LT(std::min(timeOfDay, kNsPerDay - timeOfDay), kNsPerSecond);
         EXPECT_EQ(offset != 0, row.granted);
         close(in[1]);
         int status = 0;

@@ -50,7 +50,7 @@ protected:
     {
         const auto clock = makeSystemClock();
         RestoreRecord record;
-        record.anchorWallNs = clock->nowNs() - 10 * 86400 * kNsPerSecond;
+        record.anchorWallNs = clock->nowNs() - 10 * kNsPerDay;
         record.anchorBootNs = clock->bootNs();
         record.bootId = currentBootId();
         record.inEffect = {2031, 3, 15};

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "clock.h"
 #include "clockright.h"
 #include "sandbox_unix.h"
 #include "systemzone.h"
@@ -46,9 +47,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kCapSysTime = 25;
-constexpr std::int64_t kNsPerSecond = 1000000000;
-constexpr std::int64_t kDayNs = 86400 * kNsPerSecond;
 const char kSystemZone[] = "/usr/share/zoneinfo/Europe/Berlin";
 
 // The machine's zone and `ns` in it.
@@ -285,14 +283,14 @@ TEST_F(GuardRightTest, TheLimitIsWholeDaysInTheMachinesZone)
         std::int64_t fromNs, toNs;
         bool allowed;
     } rows[] = {
-        {"whole days in one season", winter, winter + 3 * kDayNs, true},
+        {"whole days in one season", winter, winter + 3 * kNsPerDay, true},
         // 02:30 in winter to 02:30 in summer: an hour less of UTC.
         {"into summer time", winter, systemInstant("2031-04-20 02:30:00"), true},
         {"into summer time, the other way round", winter, systemInstant("2031-04-20 02:30:00") + 2 * hour, false},
         // 2031-03-30 skips 02:30: it becomes 03:30 summer time.
         {"onto the skipped hour", winter, systemInstant("2031-03-30 03:30:00"), true},
-        {"a whole hour more", winter, winter + 3 * kDayNs + hour, false},
-        {"a second more", winter, winter + 3 * kDayNs + kNsPerSecond, false},
+        {"a whole hour more", winter, winter + 3 * kNsPerDay + hour, false},
+        {"a second more", winter, winter + 3 * kNsPerDay + kNsPerSecond, false},
     };
     const int failed = runIn({kSystemZone, false, ""}, [&rows] {
         // The C library reads a zone file again only for another TZ.

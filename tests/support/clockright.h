@@ -6,9 +6,11 @@
 #include <fstream>
 #include <string>
 
+// CAP_SYS_TIME's bit in the capability sets.
+constexpr int kCapSysTime = 25;
+
 inline bool mayHoldClockRight()
 {
-    constexpr int kCapSysTime = 25;
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "clockright.h"
 
 extern char** environ;
 
@@ -35,9 +36,6 @@ namespace fs = std::filesystem;
 constexpr const char* kProbe = RAVODOR_CLOCK_PROBE;
 constexpr const char* kFakeclock = RAVODOR_FAKECLOCK_SO;
 constexpr int kCapSetpcap = 8;
-constexpr int kCapSysTime = 25;
-constexpr std::int64_t kNsPerSecond = 1000000000;
-constexpr std::int64_t kNsPerDay = 86400 * kNsPerSecond;
 
 using Fields = std::map<std::string, std::string>;
 
