@@ -18,9 +18,10 @@ bash scripts/install-deps.sh
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:verify_asan_link_order=0:handle_segv=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
-# -O0 with line tables: the quickest build plus test run, with exact stacks.
+# -O0 with line tables and a unity build, as test.sh's: the quickest build
+# plus test run, with exact stacks.
 CC=${SANITIZE_CC:-clang} CXX=${SANITIZE_CXX:-clang++} \
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O0 -g1" -DCMAKE_C_FLAGS="-O0 -g1" \
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O0 -g1" -DCMAKE_C_FLAGS="-O0 -g1" -DCMAKE_UNITY_BUILD=ON \
     -DRAVODOR_SANITIZE=ON >/dev/null
 cmake --build build-asan -- -j2
 

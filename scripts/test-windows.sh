@@ -20,7 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DRAVODOR_PLATFORM_ONLY=ON
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DRAVODOR_PLATFORM_ONLY=ON -DCMAKE_UNITY_BUILD=ON
 cmake --build "$build" -j2
 
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
