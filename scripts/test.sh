@@ -20,7 +20,7 @@ step deps bash scripts/install-deps.sh test
 # build): 40% of gcc's time one by one. gcc builds the program one source at a
 # time in the package step, which so also checks that each has its includes.
 CC=${CC:-clang} CXX=${CXX:-clang++} \
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAVODOR_BENCH=ON -DCMAKE_UNITY_BUILD=ON
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON -DRAVODOR_BENCH=ON
 step build cmake --build build
 
 # As root the tests could move this machine's clock: drop that right first.
