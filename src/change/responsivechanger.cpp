@@ -9,45 +9,44 @@ ResponsiveChanger::ResponsiveChanger(std::unique_ptr<DateChanger> inner) : inner
 SyncState ResponsiveChanger::syncState()
 {
     SyncState result = SyncState::None;
-    runAside([&] {
-        const std::lock_guard<std::mutex> lock(calls_);
+    ask(true, [&] {
         result = inner_->syncState();
         return AppError::none();
     });
     return result;
 }
 
-// A request that cannot prompt is answered within seconds, and comes from an
-// end that must not run the event loop again (a lost display would end the
-// process from inside it): it is made here.
 AppError ResponsiveChanger::setSync(bool on, bool interactive)
 {
-    const auto call = [&] { return serial([&] { return inner_->setSync(on, interactive); }); };
-    return interactive ? runAside(call) : call();
+    return ask(interactive, [&] { return inner_->setSync(on, interactive); });
 }
 
 AppError ResponsiveChanger::setDate(const CivilDate& date, bool interactive)
 {
-    const auto call = [&] { return serial([&] { return inner_->setDate(date, interactive); }); };
-    return interactive ? runAside(call) : call();
+    return ask(interactive, [&] { return inner_->setDate(date, interactive); });
 }
 
 AppError ResponsiveChanger::undo(bool interactive)
 {
-    const auto call = [&] { return serial([&] { return inner_->undo(interactive); }); };
-    return interactive ? runAside(call) : call();
+    return ask(interactive, [&] { return inner_->undo(interactive); });
 }
 
 AppError ResponsiveChanger::adopt(const CivilDate& realDate, bool syncPaused)
 {
     // The guard's own bookkeeping: no prompt, no service.
-    return serial([&] { return inner_->adopt(realDate, syncPaused); });
+    return ask(false, [&] { return inner_->adopt(realDate, syncPaused); });
 }
 
-AppError ResponsiveChanger::serial(const std::function<AppError()>& call)
+// A request that cannot prompt is answered within seconds, and comes from an
+// end that must not run the event loop again (a lost display would end the
+// process from inside it): it is made here.
+AppError ResponsiveChanger::ask(bool mayPrompt, const std::function<AppError()>& call)
 {
-    const std::lock_guard<std::mutex> lock(calls_);
-    return call();
+    const auto oneAtATime = [&] {
+        const std::lock_guard<std::mutex> lock(calls_);
+        return call();
+    };
+    return mayPrompt ? runAside(oneAtATime) : oneAtATime();
 }
 
 AppError ResponsiveChanger::runAside(const std::function<AppError()>& call)

@@ -27,8 +27,8 @@ public:
     bool restartGuard() override { return inner_->restartGuard(); }
 
 private:
+    AppError ask(bool mayPrompt, const std::function<AppError()>& call);
     AppError runAside(const std::function<AppError()>& call);
-    AppError serial(const std::function<AppError()>& call);
 
     std::unique_ptr<DateChanger> inner_;
     // The last chance calls directly, perhaps while a call runs aside: it
